@@ -1,0 +1,16 @@
+// One walker per module format: each finds the sample ranges of the current
+// module and hands them to SaveSample.
+#pragma once
+
+#include "engine/extraction_run.h"
+
+namespace vorneck {
+
+// Four-channel, 31-instrument modules ("M.K.", "M!K!", "FLT4" at 1080).
+void ExtractModSamples(ExtractionState& state, Services& services);
+
+// MMD0 to MMD3 modules.
+inline constexpr const char* kUnknownInstrumentMessage = "Unknown instrument type found.";
+void ExtractMmdSamples(ExtractionState& state, Services& services);
+
+}  // namespace vorneck
