@@ -1,0 +1,287 @@
+#include "demo/module_builder.h"
+
+#include <algorithm>
+#include <cerrno>
+#include <cmath>
+#include <cstring>
+#include <fstream>
+#include <numbers>
+
+namespace vorneck::demo {
+namespace {
+
+void PutText(Bytes& bytes, std::size_t at, const std::string& text, std::size_t width) {
+    for (std::size_t i = 0; i < width && i < text.size(); ++i)
+        bytes[at + i] = static_cast<std::uint8_t>(text[i]);
+}
+
+void Append(Bytes& bytes, const Bytes& more) { bytes.insert(bytes.end(), more.begin(), more.end()); }
+
+}  // namespace
+
+void PutBe16(Bytes& bytes, std::size_t at, std::uint16_t value) {
+    bytes[at] = static_cast<std::uint8_t>(value >> 8);
+    bytes[at + 1] = static_cast<std::uint8_t>(value);
+}
+
+void PutBe32(Bytes& bytes, std::size_t at, std::uint32_t value) {
+    PutBe16(bytes, at, static_cast<std::uint16_t>(value >> 16));
+    PutBe16(bytes, at + 2, static_cast<std::uint16_t>(value));
+}
+
+Bytes Waveform(Wave wave, std::size_t length, std::size_t period, std::uint32_t seed) {
+    Bytes out(length);
+    if (period == 0) period = 1;
+    std::uint32_t noise = seed ? seed : 1;
+    for (std::size_t i = 0; i < length; ++i) {
+        const double phase = static_cast<double>(i % period) / static_cast<double>(period);
+        double v = 0;
+        switch (wave) {
+            case Wave::Sine:
+                v = std::sin(2 * std::numbers::pi * phase);
+                break;
+            case Wave::Square:
+                v = phase < 0.5 ? 0.8 : -0.8;
+                break;
+            case Wave::Saw:
+                v = 2 * phase - 1;
+                break;
+            case Wave::Triangle:
+                v = phase < 0.5 ? 4 * phase - 1 : 3 - 4 * phase;
+                break;
+            case Wave::Noise:
+                noise ^= noise << 13;
+                noise ^= noise >> 17;
+                noise ^= noise << 5;
+                v = static_cast<double>(noise % 256) / 128.0 - 1;
+                break;
+        }
+        // A gentle fade-out so the samples do not click when they end.
+        const double fade = 1.0 - 0.7 * static_cast<double>(i) / static_cast<double>(length);
+        const auto s = static_cast<int>(std::lround(v * fade * 127));
+        out[i] = static_cast<std::uint8_t>(static_cast<std::int8_t>(std::clamp(s, -128, 127)));
+    }
+    return out;
+}
+
+Bytes BuildMod(const ModSpec& spec, std::vector<SampleRange>* ranges) {
+    constexpr std::size_t kInstruments = 31;
+    constexpr std::size_t kPatternSize = 1024;
+    Bytes out(1084, 0);
+    PutText(out, 0, spec.title, 20);
+
+    std::vector<Bytes> data(kInstruments);
+    for (std::size_t i = 0; i < kInstruments && i < spec.samples.size(); ++i) {
+        data[i] = spec.samples[i].data;
+        if (data[i].size() % 2) data[i].push_back(0);
+        data[i].resize(std::min<std::size_t>(data[i].size(), 131070));
+    }
+    for (std::size_t i = 0; i < kInstruments; ++i) {
+        const std::size_t h = 20 + 30 * i;
+        if (i < spec.samples.size()) PutText(out, h, spec.samples[i].name, 22);
+        PutBe16(out, h + 22, static_cast<std::uint16_t>(data[i].size() / 2));
+        out[h + 24] = 0;                         // finetune
+        out[h + 25] = data[i].empty() ? 0 : 64;  // volume
+        PutBe16(out, h + 26, 0);                 // repeat start
+        PutBe16(out, h + 28, 1);                 // repeat length: no loop
+    }
+    for (const auto& [slot, words] : spec.lengthWordOverrides) PutBe16(out, 20 + 30 * slot + 22, words);
+
+    const std::size_t songLength = std::clamp<std::size_t>(spec.orders.size(), 1, 128);
+    out[950] = static_cast<std::uint8_t>(songLength);
+    out[951] = 127;
+    std::uint8_t highest = 0;
+    for (std::size_t i = 0; i < 128 && i < spec.orders.size(); ++i) {
+        out[952 + i] = spec.orders[i];
+        highest = std::max(highest, spec.orders[i]);
+    }
+    PutText(out, 1080, spec.signature, 4);
+
+    // Patterns: every eighth row plays one of the samples on one channel.
+    std::vector<std::size_t> used;
+    for (std::size_t i = 0; i < kInstruments; ++i)
+        if (!data[i].empty()) used.push_back(i + 1);
+    for (std::size_t p = 0; p <= highest; ++p) {
+        Bytes pattern(kPatternSize, 0);
+        for (std::size_t row = 0; row < 64 && !used.empty(); row += 8) {
+            const std::size_t sample = used[(row / 8 + p) % used.size()];
+            const std::size_t channel = (row / 8) % 4;
+            const std::uint16_t period = (row / 8) % 2 ? 428 : 214;
+            const std::size_t cell = row * 16 + channel * 4;
+            pattern[cell] = static_cast<std::uint8_t>((sample & 0xF0) | (period >> 8));
+            pattern[cell + 1] = static_cast<std::uint8_t>(period);
+            pattern[cell + 2] = static_cast<std::uint8_t>((sample & 0x0F) << 4);
+        }
+        Append(out, pattern);
+    }
+    for (std::size_t i = 0; i < kInstruments; ++i) {
+        if (ranges && !data[i].empty()) ranges->push_back({out.size(), data[i].size()});
+        Append(out, data[i]);
+    }
+    return out;
+}
+
+Bytes BuildMmd(const MmdSpec& spec, std::vector<SampleRange>* ranges, MmdLayout* layout) {
+    const bool mmd0 = spec.signature.size() >= 4 && spec.signature[3] == '0';
+    constexpr std::size_t kHeaderSize = 52;
+    constexpr std::size_t kSongSize = 788;
+    constexpr std::size_t kTracks = 4;
+    constexpr std::size_t kLines = 64;
+
+    Bytes out(kHeaderSize, 0);
+    PutText(out, 0, spec.signature, 4);
+
+    // Song structure: 63 sample entries of 8 bytes, then the song itself.
+    const std::size_t song = out.size();
+    out.resize(song + kSongSize, 0);
+    for (std::size_t i = 0; i < 63; ++i) {
+        const std::size_t e = song + 8 * i;
+        PutBe16(out, e + 2, 1);  // repeat length: no loop
+        out[e + 6] = 64;         // volume
+    }
+    PutBe16(out, song + 504, 1);  // one block
+    PutBe16(out, song + 506, 1);  // song length one
+    PutBe16(out, song + 764, 125);
+    out[song + 769] = 6;
+    for (std::size_t t = 0; t < 16; ++t) out[song + 770 + t] = 64;
+    out[song + 786] = 64;
+    out[song + 787] = static_cast<std::uint8_t>(std::min<std::size_t>(spec.instruments.size(), 255));
+
+    // One block with a few notes, behind a one-entry block array.
+    const std::size_t blockArray = out.size();
+    out.resize(blockArray + 4, 0);
+    const std::size_t block = out.size();
+    PutBe32(out, blockArray, static_cast<std::uint32_t>(block));
+    const std::size_t noteSize = mmd0 ? 3 : 4;
+    if (mmd0) {
+        out.push_back(kTracks);
+        out.push_back(kLines - 1);
+    } else {
+        out.resize(out.size() + 8, 0);
+        PutBe16(out, block, kTracks);
+        PutBe16(out, block + 2, kLines - 1);
+    }
+    const std::size_t notes = out.size();
+    out.resize(notes + kTracks * kLines * noteSize, 0);
+    std::size_t playable = 0;
+    for (const auto& ins : spec.instruments)
+        if (!ins.empty && ins.type >= 0 && ins.type <= 7) ++playable;
+    for (std::size_t line = 0; line < kLines && playable > 0; line += 8) {
+        const std::size_t instrument = (line / 8) % std::min<std::size_t>(playable, 31) + 1;
+        const std::size_t cell = notes + (line * kTracks + (line / 8) % kTracks) * noteSize;
+        const std::uint8_t note = (line / 8) % 2 ? 13 : 25;
+        if (mmd0) {
+            out[cell] = static_cast<std::uint8_t>(((instrument & 0x10) << 3) | note);
+            out[cell + 1] = static_cast<std::uint8_t>((instrument & 0x0F) << 4);
+        } else {
+            out[cell] = note;
+            out[cell + 1] = static_cast<std::uint8_t>(instrument);
+        }
+    }
+    if (out.size() % 2) out.push_back(0);
+
+    // The instrument table, then the instruments.
+    const std::size_t table = out.size();
+    const std::size_t slots = std::min<std::size_t>(spec.instruments.size(), 255);
+    out.resize(table + 4 * slots, 0);
+    if (layout) {
+        layout->song = song;
+        layout->table = table;
+        layout->instruments.assign(slots, 0);
+    }
+    for (std::size_t i = 0; i < slots; ++i) {
+        const auto& ins = spec.instruments[i];
+        if (ins.empty) continue;
+        const std::size_t at = out.size();
+        PutBe32(out, table + 4 * i, static_cast<std::uint32_t>(at));
+        out.resize(at + 6, 0);
+        PutBe32(out, at, static_cast<std::uint32_t>(ins.lengthOverride.value_or(
+                             static_cast<std::int32_t>(ins.data.size()))));
+        PutBe16(out, at + 4, static_cast<std::uint16_t>(ins.type));
+        if (ranges && ins.type >= 0 && ins.type <= 7 && !ins.data.empty())
+            ranges->push_back({at + 6, ins.data.size()});
+        if (layout) layout->instruments[i] = at;
+        Append(out, ins.data);
+        if (out.size() % 2) out.push_back(0);
+    }
+
+    PutBe32(out, 4, static_cast<std::uint32_t>(out.size()));  // module length
+    PutBe32(out, 8, static_cast<std::uint32_t>(song));
+    PutBe32(out, 16, static_cast<std::uint32_t>(blockArray));
+    PutBe32(out, 24, static_cast<std::uint32_t>(table));
+    return out;
+}
+
+std::vector<DemoFile> DemoSet() {
+    std::vector<DemoFile> set;
+    {
+        ModSpec spec;
+        spec.title = "chiptune";
+        spec.samples = {{"sine lead", Waveform(Wave::Sine, 4096, 32)},
+                        {"square bass", Waveform(Wave::Square, 2048, 64)},
+                        {"saw pad", Waveform(Wave::Saw, 6000, 48)},
+                        {"triangle", Waveform(Wave::Triangle, 1500, 24)}};
+        spec.orders = {0, 1, 0, 1};
+        set.push_back({"Chiptune.mod", BuildMod(spec)});
+    }
+    {
+        ModSpec spec;
+        spec.title = "noise kit";
+        spec.signature = "M!K!";
+        spec.samples = {{"hat", Waveform(Wave::Noise, 800, 1, 7)},
+                        {"", {}},
+                        {"snare", Waveform(Wave::Noise, 3000, 1, 99)},
+                        {"kick", Waveform(Wave::Sine, 2400, 96)}};
+        set.push_back({"noise-kit.mod", BuildMod(spec)});
+    }
+    {
+        ModSpec spec;
+        spec.title = "flt sketch";
+        spec.signature = "FLT4";
+        spec.samples = {{"organ", Waveform(Wave::Triangle, 5000, 40)}};
+        spec.orders = {0, 1, 2};
+        set.push_back({"sketch.flt", BuildMod(spec)});
+    }
+    {
+        MmdSpec spec;
+        spec.signature = "MMD0";
+        spec.instruments = {{false, 0, Waveform(Wave::Sine, 3000, 20), {}},
+                            {true, 0, {}, {}},
+                            {false, 0, Waveform(Wave::Square, 1200, 30), {}},
+                            {false, 0, Waveform(Wave::Saw, 2200, 50), {}}};
+        set.push_back({"bells.med", BuildMmd(spec)});
+    }
+    {
+        MmdSpec spec;
+        spec.signature = "MMD1";
+        spec.instruments = {{false, 0, Waveform(Wave::Triangle, 4000, 64), {}},
+                            {false, 0, Waveform(Wave::Noise, 1000, 1, 3), {}}};
+        set.push_back({"pads.mmd1", BuildMmd(spec)});
+    }
+    {
+        MmdSpec spec;
+        spec.signature = "MMD2";
+        spec.instruments = {{false, 0, Waveform(Wave::Saw, 2500, 25), {}},
+                            {false, 0, Waveform(Wave::Sine, 1800, 90), {}},
+                            {false, 0, Waveform(Wave::Square, 900, 16), {}}};
+        set.push_back({"Strings.MED", BuildMmd(spec)});
+    }
+    return set;
+}
+
+bool WriteDemoSet(const std::string& directory, std::string* error) {
+    for (const auto& file : DemoSet()) {
+        const std::string path = directory + "/" + file.name;
+        std::ofstream out(path, std::ios::binary | std::ios::trunc);
+        out.write(reinterpret_cast<const char*>(file.bytes.data()),
+                  static_cast<std::streamsize>(file.bytes.size()));
+        out.close();
+        if (!out) {
+            if (error) *error = path + ": " + std::strerror(errno);
+            return false;
+        }
+    }
+    return true;
+}
+
+}  // namespace vorneck::demo
