@@ -30,7 +30,12 @@ public:
     ByteReader() = default;
     explicit ByteReader(std::span<const std::uint8_t> bytes) : bytes_(bytes) {}
 
-    std::uint64_t size() const { return bytes_.size(); }
+    // No object is larger than PTRDIFF_MAX bytes; saying so lets the
+    // compiler see that checked offsets stay in range.
+    std::uint64_t size() const {
+        if (bytes_.size() > static_cast<std::size_t>(PTRDIFF_MAX)) __builtin_unreachable();
+        return bytes_.size();
+    }
 
     // True when all `count` bytes starting at `offset` lie inside the file.
     bool contains(std::int64_t offset, std::uint64_t count) const {

@@ -1,0 +1,9 @@
+#include <iostream>
+#include <unistd.h>
+
+#include "cli/cli_app.h"
+
+int main(int argc, char** argv) {
+    std::ios::sync_with_stdio(false);
+    return vorneck::RunCli(argc, argv, std::cout, std::cerr, ::isatty(STDERR_FILENO) == 1);
+}

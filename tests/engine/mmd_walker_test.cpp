@@ -1,0 +1,127 @@
+// MMD modules: instrument slots, types, and structures that lie outside the file.
+#include <gtest/gtest.h>
+
+#include "engine/walkers.h"
+#include "tests/support/engine_fixtures.h"
+
+namespace vorneck {
+namespace {
+
+using demo::Bytes;
+using demo::MmdInstrument;
+using testing::ListOf;
+using testing::RunHarness;
+using testing::TempDir;
+
+struct MmdRun {
+    TempDir src;
+    TempDir out;
+    RunHarness h;
+    explicit MmdRun(const Bytes& module) {
+        src.Write("tune.med", module);
+        h.Run(ListOf(src.path(), {"tune.med"}), out.path());
+    }
+    Bytes Sample(int n) { return testing::ReadAll(out / (std::to_string(n) + "_tune.med")); }
+    std::string Damaged() const { return "Module is truncated or damaged: " + src / "tune.med"; }
+};
+
+// A hand-made module: song at 100 (slot count at 887), table at 1000.
+Bytes HandMade(std::uint8_t slots, std::size_t size = 4000) {
+    Bytes b(size, 0);
+    std::copy_n("MMD0", 4, b.begin());
+    demo::PutBe32(b, 8, 100);
+    demo::PutBe32(b, 24, 1000);
+    b[100 + 787] = slots;
+    return b;
+}
+
+void PutInstrument(Bytes& b, std::size_t slot, std::uint32_t at, std::int32_t length, std::uint16_t type) {
+    demo::PutBe32(b, 1000 + 4 * slot, at);
+    demo::PutBe32(b, at, static_cast<std::uint32_t>(length));
+    demo::PutBe16(b, at + 4, type);
+}
+
+TEST(MmdWalker, AllVersionsWriteEverySampleExactly) {
+    for (const char* signature : {"MMD0", "MMD1", "MMD2", "MMD3"}) {
+        demo::MmdSpec spec;
+        spec.signature = signature;
+        spec.instruments = {{false, 0, demo::Waveform(demo::Wave::Sine, 500), {}},
+                            {true, 0, {}, {}},
+                            {false, 7, demo::Waveform(demo::Wave::Noise, 77), {}},
+                            {false, 3, demo::Waveform(demo::Wave::Saw, 1234), {}}};
+        std::vector<demo::SampleRange> ranges;
+        const Bytes module = demo::BuildMmd(spec, &ranges);
+        MmdRun run(module);
+        ASSERT_EQ(ranges.size(), 3u);
+        ASSERT_EQ(run.h.recorder.written.size(), 3u) << signature;
+        for (std::size_t i = 0; i < ranges.size(); ++i)
+            EXPECT_EQ(run.Sample(static_cast<int>(i)),
+                      Bytes(module.begin() + ranges[i].offset,
+                            module.begin() + ranges[i].offset + ranges[i].length));
+        EXPECT_TRUE(run.h.recorder.errors.empty()) << signature;
+    }
+}
+
+TEST(MmdWalker, SlotsTypesAndLengths) {
+    Bytes b = HandMade(6);
+    // Slot 0 empty, 1 a sample, 2 an unknown type, 3 a negative (synthetic)
+    // type, 4 a zero length, 5 a negative length.
+    PutInstrument(b, 1, 500, 120, 0);
+    std::fill_n(b.begin() + 506, 120, 0x5A);
+    PutInstrument(b, 2, 900, 50, 16);
+    PutInstrument(b, 3, 1200, 50, 0xFFFF);
+    PutInstrument(b, 4, 1300, 0, 7);
+    PutInstrument(b, 5, 1400, -5, 1);
+    MmdRun run(b);
+    ASSERT_EQ(run.h.recorder.written.size(), 1u);
+    EXPECT_EQ(run.h.recorder.written[0].offset, 506u);
+    EXPECT_EQ(run.Sample(0), Bytes(120, 0x5A));
+    EXPECT_EQ(run.h.recorder.errors,
+              (std::vector<std::string>{"Unknown instrument type found.", "Unknown instrument type found."}));
+}
+
+TEST(MmdWalker, NoSlotsWritesNothingAndStillCounts) {
+    MmdRun run(HandMade(0));
+    EXPECT_TRUE(run.h.recorder.written.empty());
+    EXPECT_TRUE(run.h.recorder.errors.empty());
+    EXPECT_EQ(run.h.state.ModsProcessed, 1);
+}
+
+TEST(MmdWalker, StructuresOutsideTheFile) {
+    {  // Song pointer far outside, and negative.
+        for (std::uint32_t song : {0x7FFFFFF0u, 0x80000000u, 3300u}) {
+            Bytes b = HandMade(1);
+            demo::PutBe32(b, 8, song);
+            MmdRun run(b);
+            EXPECT_EQ(run.h.recorder.errors, std::vector<std::string>{run.Damaged()}) << song;
+            EXPECT_EQ(run.h.state.ModsProcessed, 1);
+        }
+    }
+    {  // A file too short to hold the pointers at all.
+        MmdRun run(Bytes{'M', 'M', 'D', '1', 0, 0, 0, 0, 0});
+        EXPECT_EQ(run.h.recorder.errors, std::vector<std::string>{run.Damaged()});
+    }
+    {  // The table runs out of the file: slots before the end are written.
+        Bytes b = HandMade(200, 1500);
+        PutInstrument(b, 0, 900, 10, 0);
+        MmdRun run(b);
+        EXPECT_EQ(run.h.recorder.written.size(), 1u);
+        EXPECT_EQ(run.h.recorder.errors, std::vector<std::string>{run.Damaged()});
+    }
+    {  // An instrument header outside the file skips that slot only; a
+       // sample that runs past the end is cut; one past the end is dropped.
+        Bytes b = HandMade(4, 3000);
+        demo::PutBe32(b, 1000, 2997);  // header would need 3003 bytes
+        PutInstrument(b, 1, 1500, 10, 0);
+        PutInstrument(b, 2, 2900, 1000, 0);  // 94 bytes are there
+        PutInstrument(b, 3, 2994, 0x7FFFFFFF, 0);  // data would start at the end
+        MmdRun run(b);
+        ASSERT_EQ(run.h.recorder.written.size(), 2u);
+        EXPECT_EQ(run.h.recorder.written[1].length, 94u);
+        EXPECT_EQ(run.Sample(1).size(), 94u);
+        EXPECT_EQ(run.h.recorder.errors, std::vector<std::string>{run.Damaged()});
+    }
+}
+
+}  // namespace
+}  // namespace vorneck
