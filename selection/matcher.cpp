@@ -1,6 +1,7 @@
 #include "selection/matcher.h"
 
 #include <cstdint>
+#include <string>
 #include <vector>
 
 namespace vorneck {
@@ -56,6 +57,41 @@ void Decode(std::string_view text, std::vector<std::uint32_t>& out) {
 
 std::uint32_t FoldAscii(std::uint32_t c) { return (c >= 'a' && c <= 'z') ? c - 'a' + 'A' : c; }
 
+bool IsAscii(std::string_view text) {
+    for (const char c : text)
+        if (static_cast<unsigned char>(c) >= 0x80) return false;
+    return true;
+}
+
+// Plain glob matching over two character sequences: "*" any run, "?" one
+// character. Greedy, going back only to the most recent "*": linear in
+// the usual case, proportional to name length × pattern length at worst.
+template <typename Seq>
+bool Glob(const Seq& s, std::size_t n, const Seq& p, std::size_t m, bool matchCase) {
+    std::size_t i = 0;
+    std::size_t j = 0;
+    std::size_t star = m;  // none yet
+    std::size_t resume = 0;
+    while (i < n) {
+        if (j < m && p[j] == '*') {
+            star = j++;
+            resume = i;
+        } else if (j < m && (p[j] == '?' || p[j] == s[i] ||
+                             (!matchCase && FoldAscii(static_cast<std::uint32_t>(p[j])) ==
+                                                FoldAscii(static_cast<std::uint32_t>(s[i]))))) {
+            ++i;
+            ++j;
+        } else if (star != m) {
+            j = star + 1;
+            i = ++resume;
+        } else {
+            return false;
+        }
+    }
+    while (j < m && p[j] == '*') ++j;
+    return j == m;
+}
+
 }  // namespace
 
 // The matcher answers exactly as this recursive definition would, for the
@@ -66,47 +102,33 @@ std::uint32_t FoldAscii(std::uint32_t c) { return (c >= 'a' && c <= 'z') ? c - '
 //   4. p starts with "?": match of both without their first characters;
 //   5. otherwise the first characters must be equal (ASCII letters folded
 //      unless case matters) and the rests must match; an exhausted p fails.
-// Evaluated as a table over (position in s, position in p), filled from the
-// ends backwards, one row of the table at a time: time proportional to
-// name length × pattern length, space to pattern length.
+// This is plain glob matching but for one thing: once the name is used up,
+// only "" or a lone "*" may be left of the pattern, so a run of two or more
+// stars at the end of the pattern needs at least one character. Replacing
+// such a run by "?*" gives a pattern that plain glob matching answers
+// exactly as the definition does.
 bool MatchFileName(std::string_view name, std::string_view pattern, bool matchCase) {
-    if (pattern == "*") return true;
+    std::size_t trailingStars = 0;
+    while (trailingStars < pattern.size() && pattern[pattern.size() - 1 - trailingStars] == '*') ++trailingStars;
+    const bool needsOneMore = trailingStars >= 2;
+    const std::size_t body = pattern.size() - (needsOneMore ? trailingStars : 0);
+
+    if (IsAscii(name) && IsAscii(pattern)) {
+        if (!needsOneMore) return Glob(name, name.size(), pattern, pattern.size(), matchCase);
+        thread_local std::string adjusted;
+        adjusted.assign(pattern.substr(0, body));
+        adjusted += "?*";
+        return Glob(name, name.size(), std::string_view(adjusted), adjusted.size(), matchCase);
+    }
     thread_local std::vector<std::uint32_t> s;
     thread_local std::vector<std::uint32_t> p;
-    thread_local std::vector<std::uint8_t> next;  // row i + 1
-    thread_local std::vector<std::uint8_t> row;   // row i
     Decode(name, s);
-    Decode(pattern, p);
-    const std::size_t n = s.size();
-    const std::size_t m = p.size();
-    if (!matchCase) {
-        for (auto& c : s) c = FoldAscii(c);
-        for (auto& c : p) c = FoldAscii(c);
+    Decode(pattern.substr(0, body), p);
+    if (needsOneMore) {
+        p.push_back('?');
+        p.push_back('*');
     }
-    // From position m - 1 the rest of the pattern is exactly "*".
-    const std::size_t loneStar = (m > 0 && p[m - 1] == '*') ? m - 1 : m + 1;
-
-    // Row n: the name is used up.
-    next.assign(m + 1, 0);
-    for (std::size_t j = 0; j <= m; ++j) next[j] = (j == m || j == loneStar) ? 1 : 0;
-    row.assign(m + 1, 0);
-    for (std::size_t i = n; i-- > 0;) {
-        row[m] = 0;  // a used-up pattern cannot match a character
-        for (std::size_t j = m; j-- > 0;) {
-            bool result;
-            if (j == loneStar)
-                result = true;
-            else if (p[j] == '*')
-                result = row[j + 1] || next[j];
-            else if (p[j] == '?' || p[j] == s[i])
-                result = next[j + 1];
-            else
-                result = false;
-            row[j] = result ? 1 : 0;
-        }
-        std::swap(row, next);
-    }
-    return next[0] != 0;
+    return Glob(s, s.size(), p, p.size(), matchCase);
 }
 
 }  // namespace vorneck
