@@ -1,0 +1,154 @@
+// A whole extraction run over a few hundred generated modules, against a
+// baseline that does only the unavoidable work: read each file once and
+// write the same byte ranges to the same output files.
+//
+//   vorneck_run_bench                       run the benchmarks
+//   vorneck_run_bench --make-modules DIR    write the module set into DIR and exit
+#include <benchmark/benchmark.h>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <filesystem>
+#include <fstream>
+#include <string>
+#include <vector>
+
+#include "demo/module_builder.h"
+#include "engine/extraction_run.h"
+#include "engine/source_file_list.h"
+
+namespace {
+
+using vorneck::demo::Bytes;
+
+struct ModuleSet {
+    std::string source;
+    std::string dest;
+    std::vector<std::string> names;
+    std::vector<std::vector<vorneck::demo::SampleRange>> ranges;  // per module
+    std::uint64_t totalBytes = 0;
+    std::uint64_t largest = 0;
+};
+
+// 300 modules of both kinds, from a few KiB to about 600 KiB.
+ModuleSet MakeModules(const std::string& directory) {
+    ModuleSet set;
+    set.source = directory;
+    std::filesystem::create_directories(directory);
+    for (int m = 0; m < 300; ++m) {
+        std::vector<vorneck::demo::SampleRange> ranges;
+        Bytes bytes;
+        const auto wave = static_cast<vorneck::demo::Wave>(m % 5);
+        if (m % 3 != 2) {
+            vorneck::demo::ModSpec spec;
+            const int samples = 4 + m % 28;
+            for (int s = 0; s < samples; ++s)
+                spec.samples.push_back({"", vorneck::demo::Waveform(wave, 500 + (m * 131 + s * 977) % 20000)});
+            spec.orders.resize(1 + m % 40);
+            for (std::size_t o = 0; o < spec.orders.size(); ++o) spec.orders[o] = static_cast<std::uint8_t>(o);
+            bytes = vorneck::demo::BuildMod(spec, &ranges);
+        } else {
+            vorneck::demo::MmdSpec spec;
+            spec.signature = "MMD" + std::to_string(m % 4);
+            const int instruments = 3 + m % 40;
+            for (int s = 0; s < instruments; ++s)
+                spec.instruments.push_back(
+                    {false, 0, vorneck::demo::Waveform(wave, 300 + (m * 71 + s * 1543) % 15000), {}});
+            bytes = vorneck::demo::BuildMmd(spec, &ranges);
+        }
+        const std::string name = "module" + std::to_string(m) + (m % 3 == 2 ? ".med" : ".mod");
+        std::ofstream(directory + "/" + name, std::ios::binary)
+            .write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
+        set.names.push_back(name);
+        set.ranges.push_back(std::move(ranges));
+        set.totalBytes += bytes.size();
+        set.largest = std::max<std::uint64_t>(set.largest, bytes.size());
+    }
+    return set;
+}
+
+ModuleSet& Set() {
+    static ModuleSet set = [] {
+        // Memory-backed storage where there is some, so that the figures
+        // measure the work and not the disk; VORNECK_BENCH_DIR overrides.
+        const char* chosen = std::getenv("VORNECK_BENCH_DIR");
+        std::filesystem::path root = chosen && *chosen ? std::filesystem::path(chosen)
+                                     : std::filesystem::is_directory("/dev/shm")
+                                         ? std::filesystem::path("/dev/shm")
+                                         : std::filesystem::temp_directory_path();
+        const std::string base = root / ("vorneck-bench-" + std::to_string(::getpid()));
+        ModuleSet s = MakeModules(base + "/src");
+        s.dest = base + "/out";
+        std::filesystem::create_directories(s.dest);
+        std::atexit([] { std::filesystem::remove_all(std::filesystem::path(Set().source).parent_path()); });
+        return s;
+    }();
+    return set;
+}
+
+class Quiet : public vorneck::ErrorReporter, public vorneck::StatusLine {
+public:
+    int errors = 0;
+    void ErrorReport(std::string_view) override { ++errors; }
+    void SetPanel(int, std::string_view) override {}
+};
+
+void BM_Run(benchmark::State& state) {
+    auto& set = Set();
+    vorneck::SourceFileList list(set.source, set.names);
+    list.SetAllSelected(true);
+    vorneck::PosixFileOps files;
+    Quiet quiet;
+    vorneck::Services services{files, quiet, quiet, nullptr};
+    vorneck::ExtractionState extraction;
+    for (auto _ : state) vorneck::ExtractSelected(extraction, list, {set.dest, false}, services);
+    if (quiet.errors) state.SkipWithError("the run reported errors");
+    state.SetBytesProcessed(static_cast<std::int64_t>(state.iterations() * set.totalBytes));
+}
+BENCHMARK(BM_Run)->Unit(benchmark::kMillisecond)->UseRealTime();
+
+// Reads each file with one read into a reused buffer and writes the known
+// ranges to the same names: the least any extractor has to do.
+void BM_Baseline(benchmark::State& state) {
+    auto& set = Set();
+    std::vector<std::uint8_t> buffer(set.largest);
+    for (auto _ : state) {
+        for (std::size_t m = 0; m < set.names.size(); ++m) {
+            const std::string path = set.source + "/" + set.names[m];
+            const int in = ::open(path.c_str(), O_RDONLY);
+            struct stat st {};
+            ::fstat(in, &st);
+            if (::read(in, buffer.data(), static_cast<std::size_t>(st.st_size)) != st.st_size) std::abort();
+            ::close(in);
+            for (std::size_t s = 0; s < set.ranges[m].size(); ++s) {
+                const std::string out = set.dest + "/" + std::to_string(s) + "_" + set.names[m];
+                const int fd = ::open(out.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0666);
+                const auto& r = set.ranges[m][s];
+                if (::write(fd, buffer.data() + r.offset, r.length) != static_cast<ssize_t>(r.length)) std::abort();
+                ::close(fd);
+            }
+        }
+    }
+    state.SetBytesProcessed(static_cast<std::int64_t>(state.iterations() * set.totalBytes));
+}
+BENCHMARK(BM_Baseline)->Unit(benchmark::kMillisecond)->UseRealTime();
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    if (argc == 3 && std::strcmp(argv[1], "--make-modules") == 0) {
+        const ModuleSet set = MakeModules(argv[2]);
+        std::printf("%zu modules, %llu bytes, largest %llu bytes\n", set.names.size(),
+                    static_cast<unsigned long long>(set.totalBytes), static_cast<unsigned long long>(set.largest));
+        return 0;
+    }
+    benchmark::Initialize(&argc, argv);
+    if (benchmark::ReportUnrecognizedArguments(argc, argv)) return 1;
+    benchmark::RunSpecifiedBenchmarks();
+    benchmark::Shutdown();
+    return 0;
+}
