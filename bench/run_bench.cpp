@@ -44,21 +44,21 @@ ModuleSet MakeModules(const std::string& directory) {
         Bytes bytes;
         const auto wave = static_cast<vorneck::demo::Wave>(m % 5);
         if (m % 3 != 2) {
-            vorneck::demo::ModSpec spec;
+            vorneck::demo::ModRecipe recipe;
             const int samples = 4 + m % 28;
             for (int s = 0; s < samples; ++s)
-                spec.samples.push_back({"", vorneck::demo::Waveform(wave, 500 + (m * 131 + s * 977) % 20000)});
-            spec.orders.resize(1 + m % 40);
-            for (std::size_t o = 0; o < spec.orders.size(); ++o) spec.orders[o] = static_cast<std::uint8_t>(o);
-            bytes = vorneck::demo::BuildMod(spec, &ranges);
+                recipe.samples.push_back({"", vorneck::demo::Waveform(wave, 500 + (m * 131 + s * 977) % 20000)});
+            recipe.orders.resize(1 + m % 40);
+            for (std::size_t o = 0; o < recipe.orders.size(); ++o) recipe.orders[o] = static_cast<std::uint8_t>(o);
+            bytes = vorneck::demo::BuildMod(recipe, &ranges);
         } else {
-            vorneck::demo::MmdSpec spec;
-            spec.signature = "MMD" + std::to_string(m % 4);
+            vorneck::demo::MmdRecipe recipe;
+            recipe.signature = "MMD" + std::to_string(m % 4);
             const int instruments = 3 + m % 40;
             for (int s = 0; s < instruments; ++s)
-                spec.instruments.push_back(
+                recipe.instruments.push_back(
                     {false, 0, vorneck::demo::Waveform(wave, 300 + (m * 71 + s * 1543) % 15000), {}});
-            bytes = vorneck::demo::BuildMmd(spec, &ranges);
+            bytes = vorneck::demo::BuildMmd(recipe, &ranges);
         }
         const std::string name = "module" + std::to_string(m) + (m % 3 == 2 ? ".med" : ".mod");
         std::ofstream(directory + "/" + name, std::ios::binary)

@@ -64,38 +64,38 @@ Bytes Waveform(Wave wave, std::size_t length, std::size_t period, std::uint32_t 
     return out;
 }
 
-Bytes BuildMod(const ModSpec& spec, std::vector<SampleRange>* ranges) {
+Bytes BuildMod(const ModRecipe& recipe, std::vector<SampleRange>* ranges) {
     constexpr std::size_t kInstruments = 31;
     constexpr std::size_t kPatternSize = 1024;
     Bytes out(1084, 0);
-    PutText(out, 0, spec.title, 20);
+    PutText(out, 0, recipe.title, 20);
 
     std::vector<Bytes> data(kInstruments);
-    for (std::size_t i = 0; i < kInstruments && i < spec.samples.size(); ++i) {
-        data[i] = spec.samples[i].data;
+    for (std::size_t i = 0; i < kInstruments && i < recipe.samples.size(); ++i) {
+        data[i] = recipe.samples[i].data;
         if (data[i].size() % 2) data[i].push_back(0);
         data[i].resize(std::min<std::size_t>(data[i].size(), 131070));
     }
     for (std::size_t i = 0; i < kInstruments; ++i) {
         const std::size_t h = 20 + 30 * i;
-        if (i < spec.samples.size()) PutText(out, h, spec.samples[i].name, 22);
+        if (i < recipe.samples.size()) PutText(out, h, recipe.samples[i].name, 22);
         PutBe16(out, h + 22, static_cast<std::uint16_t>(data[i].size() / 2));
         out[h + 24] = 0;                         // finetune
         out[h + 25] = data[i].empty() ? 0 : 64;  // volume
         PutBe16(out, h + 26, 0);                 // repeat start
         PutBe16(out, h + 28, 1);                 // repeat length: no loop
     }
-    for (const auto& [slot, words] : spec.lengthWordOverrides) PutBe16(out, 20 + 30 * slot + 22, words);
+    for (const auto& [slot, words] : recipe.lengthWordOverrides) PutBe16(out, 20 + 30 * slot + 22, words);
 
-    const std::size_t songLength = std::clamp<std::size_t>(spec.orders.size(), 1, 128);
+    const std::size_t songLength = std::clamp<std::size_t>(recipe.orders.size(), 1, 128);
     out[950] = static_cast<std::uint8_t>(songLength);
     out[951] = 127;
     std::uint8_t highest = 0;
-    for (std::size_t i = 0; i < 128 && i < spec.orders.size(); ++i) {
-        out[952 + i] = spec.orders[i];
-        highest = std::max(highest, spec.orders[i]);
+    for (std::size_t i = 0; i < 128 && i < recipe.orders.size(); ++i) {
+        out[952 + i] = recipe.orders[i];
+        highest = std::max(highest, recipe.orders[i]);
     }
-    PutText(out, 1080, spec.signature, 4);
+    PutText(out, 1080, recipe.signature, 4);
 
     // Patterns: every eighth row plays one of the samples on one channel.
     std::vector<std::size_t> used;
@@ -121,15 +121,15 @@ Bytes BuildMod(const ModSpec& spec, std::vector<SampleRange>* ranges) {
     return out;
 }
 
-Bytes BuildMmd(const MmdSpec& spec, std::vector<SampleRange>* ranges, MmdLayout* layout) {
-    const bool mmd0 = spec.signature.size() >= 4 && spec.signature[3] == '0';
+Bytes BuildMmd(const MmdRecipe& recipe, std::vector<SampleRange>* ranges, MmdLayout* layout) {
+    const bool mmd0 = recipe.signature.size() >= 4 && recipe.signature[3] == '0';
     constexpr std::size_t kHeaderSize = 52;
     constexpr std::size_t kSongSize = 788;
     constexpr std::size_t kTracks = 4;
     constexpr std::size_t kLines = 64;
 
     Bytes out(kHeaderSize, 0);
-    PutText(out, 0, spec.signature, 4);
+    PutText(out, 0, recipe.signature, 4);
 
     // Song structure: 63 sample entries of 8 bytes, then the song itself.
     const std::size_t song = out.size();
@@ -145,7 +145,7 @@ Bytes BuildMmd(const MmdSpec& spec, std::vector<SampleRange>* ranges, MmdLayout*
     out[song + 769] = 6;
     for (std::size_t t = 0; t < 16; ++t) out[song + 770 + t] = 64;
     out[song + 786] = 64;
-    out[song + 787] = static_cast<std::uint8_t>(std::min<std::size_t>(spec.instruments.size(), 255));
+    out[song + 787] = static_cast<std::uint8_t>(std::min<std::size_t>(recipe.instruments.size(), 255));
 
     // One block with a few notes, behind a one-entry block array.
     const std::size_t blockArray = out.size();
@@ -164,7 +164,7 @@ Bytes BuildMmd(const MmdSpec& spec, std::vector<SampleRange>* ranges, MmdLayout*
     const std::size_t notes = out.size();
     out.resize(notes + kTracks * kLines * noteSize, 0);
     std::size_t playable = 0;
-    for (const auto& ins : spec.instruments)
+    for (const auto& ins : recipe.instruments)
         if (!ins.empty && ins.type >= 0 && ins.type <= 7) ++playable;
     for (std::size_t line = 0; line < kLines && playable > 0; line += 8) {
         const std::size_t instrument = (line / 8) % std::min<std::size_t>(playable, 31) + 1;
@@ -182,7 +182,7 @@ Bytes BuildMmd(const MmdSpec& spec, std::vector<SampleRange>* ranges, MmdLayout*
 
     // The instrument table, then the instruments.
     const std::size_t table = out.size();
-    const std::size_t slots = std::min<std::size_t>(spec.instruments.size(), 255);
+    const std::size_t slots = std::min<std::size_t>(recipe.instruments.size(), 255);
     out.resize(table + 4 * slots, 0);
     if (layout) {
         layout->song = song;
@@ -190,7 +190,7 @@ Bytes BuildMmd(const MmdSpec& spec, std::vector<SampleRange>* ranges, MmdLayout*
         layout->instruments.assign(slots, 0);
     }
     for (std::size_t i = 0; i < slots; ++i) {
-        const auto& ins = spec.instruments[i];
+        const auto& ins = recipe.instruments[i];
         if (ins.empty) continue;
         const std::size_t at = out.size();
         PutBe32(out, table + 4 * i, static_cast<std::uint32_t>(at));
@@ -215,56 +215,56 @@ Bytes BuildMmd(const MmdSpec& spec, std::vector<SampleRange>* ranges, MmdLayout*
 std::vector<DemoFile> DemoSet() {
     std::vector<DemoFile> set;
     {
-        ModSpec spec;
-        spec.title = "chiptune";
-        spec.samples = {{"sine lead", Waveform(Wave::Sine, 4096, 32)},
+        ModRecipe recipe;
+        recipe.title = "chiptune";
+        recipe.samples = {{"sine lead", Waveform(Wave::Sine, 4096, 32)},
                         {"square bass", Waveform(Wave::Square, 2048, 64)},
                         {"saw pad", Waveform(Wave::Saw, 6000, 48)},
                         {"triangle", Waveform(Wave::Triangle, 1500, 24)}};
-        spec.orders = {0, 1, 0, 1};
-        set.push_back({"Chiptune.mod", BuildMod(spec)});
+        recipe.orders = {0, 1, 0, 1};
+        set.push_back({"Chiptune.mod", BuildMod(recipe)});
     }
     {
-        ModSpec spec;
-        spec.title = "noise kit";
-        spec.signature = "M!K!";
-        spec.samples = {{"hat", Waveform(Wave::Noise, 800, 1, 7)},
+        ModRecipe recipe;
+        recipe.title = "noise kit";
+        recipe.signature = "M!K!";
+        recipe.samples = {{"hat", Waveform(Wave::Noise, 800, 1, 7)},
                         {"", {}},
                         {"snare", Waveform(Wave::Noise, 3000, 1, 99)},
                         {"kick", Waveform(Wave::Sine, 2400, 96)}};
-        set.push_back({"noise-kit.mod", BuildMod(spec)});
+        set.push_back({"noise-kit.mod", BuildMod(recipe)});
     }
     {
-        ModSpec spec;
-        spec.title = "flt sketch";
-        spec.signature = "FLT4";
-        spec.samples = {{"organ", Waveform(Wave::Triangle, 5000, 40)}};
-        spec.orders = {0, 1, 2};
-        set.push_back({"sketch.flt", BuildMod(spec)});
+        ModRecipe recipe;
+        recipe.title = "flt sketch";
+        recipe.signature = "FLT4";
+        recipe.samples = {{"organ", Waveform(Wave::Triangle, 5000, 40)}};
+        recipe.orders = {0, 1, 2};
+        set.push_back({"sketch.flt", BuildMod(recipe)});
     }
     {
-        MmdSpec spec;
-        spec.signature = "MMD0";
-        spec.instruments = {{false, 0, Waveform(Wave::Sine, 3000, 20), {}},
+        MmdRecipe recipe;
+        recipe.signature = "MMD0";
+        recipe.instruments = {{false, 0, Waveform(Wave::Sine, 3000, 20), {}},
                             {true, 0, {}, {}},
                             {false, 0, Waveform(Wave::Square, 1200, 30), {}},
                             {false, 0, Waveform(Wave::Saw, 2200, 50), {}}};
-        set.push_back({"bells.med", BuildMmd(spec)});
+        set.push_back({"bells.med", BuildMmd(recipe)});
     }
     {
-        MmdSpec spec;
-        spec.signature = "MMD1";
-        spec.instruments = {{false, 0, Waveform(Wave::Triangle, 4000, 64), {}},
+        MmdRecipe recipe;
+        recipe.signature = "MMD1";
+        recipe.instruments = {{false, 0, Waveform(Wave::Triangle, 4000, 64), {}},
                             {false, 0, Waveform(Wave::Noise, 1000, 1, 3), {}}};
-        set.push_back({"pads.mmd1", BuildMmd(spec)});
+        set.push_back({"pads.mmd1", BuildMmd(recipe)});
     }
     {
-        MmdSpec spec;
-        spec.signature = "MMD2";
-        spec.instruments = {{false, 0, Waveform(Wave::Saw, 2500, 25), {}},
+        MmdRecipe recipe;
+        recipe.signature = "MMD2";
+        recipe.instruments = {{false, 0, Waveform(Wave::Saw, 2500, 25), {}},
                             {false, 0, Waveform(Wave::Sine, 1800, 90), {}},
                             {false, 0, Waveform(Wave::Square, 900, 16), {}}};
-        set.push_back({"Strings.MED", BuildMmd(spec)});
+        set.push_back({"Strings.MED", BuildMmd(recipe)});
     }
     return set;
 }

@@ -27,7 +27,7 @@ struct ModSample {
     Bytes data;  // padded with one zero byte when odd (lengths count words)
 };
 
-struct ModSpec {
+struct ModRecipe {
     std::string title = "vorneck demo";
     std::string signature = "M.K.";
     std::vector<ModSample> samples;  // up to 31; missing slots are empty
@@ -36,7 +36,7 @@ struct ModSpec {
     std::vector<std::pair<int, std::uint16_t>> lengthWordOverrides;
 };
 
-Bytes BuildMod(const ModSpec& spec, std::vector<SampleRange>* ranges = nullptr);
+Bytes BuildMod(const ModRecipe& recipe, std::vector<SampleRange>* ranges = nullptr);
 
 struct MmdInstrument {
     bool empty = false;   // a zero entry in the instrument table
@@ -45,7 +45,7 @@ struct MmdInstrument {
     std::optional<std::int32_t> lengthOverride;  // the header's length field
 };
 
-struct MmdSpec {
+struct MmdRecipe {
     std::string signature = "MMD0";  // MMD0 to MMD3
     std::vector<MmdInstrument> instruments;  // up to 63 in a player; the walker takes up to 255
 };
@@ -57,7 +57,7 @@ struct MmdLayout {
     std::vector<std::uint64_t> instruments;  // header offset per slot, 0 for empty ones
 };
 
-Bytes BuildMmd(const MmdSpec& spec, std::vector<SampleRange>* ranges = nullptr,
+Bytes BuildMmd(const MmdRecipe& recipe, std::vector<SampleRange>* ranges = nullptr,
                MmdLayout* layout = nullptr);
 
 // Big-endian writers for tests that patch built modules.

@@ -31,9 +31,9 @@ CliResult Cli(std::vector<std::string> args) {
 }
 
 Bytes Mod(std::size_t samples) {
-    demo::ModSpec spec;
-    for (std::size_t i = 0; i < samples; ++i) spec.samples.push_back({"", Bytes(10 + i, 1)});
-    return demo::BuildMod(spec);
+    demo::ModRecipe recipe;
+    for (std::size_t i = 0; i < samples; ++i) recipe.samples.push_back({"", Bytes(10 + i, 1)});
+    return demo::BuildMod(recipe);
 }
 
 class CliTest : public ::testing::Test {

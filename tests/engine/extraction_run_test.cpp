@@ -19,18 +19,18 @@ using testing::RunHarness;
 using testing::TempDir;
 
 Bytes SmallMod(std::size_t samples = 2, const std::string& signature = "M.K.") {
-    demo::ModSpec spec;
-    spec.signature = signature;
+    demo::ModRecipe recipe;
+    recipe.signature = signature;
     for (std::size_t i = 0; i < samples; ++i)
-        spec.samples.push_back({"s", demo::Waveform(demo::Wave::Saw, 100 + 20 * i)});
-    return demo::BuildMod(spec);
+        recipe.samples.push_back({"s", demo::Waveform(demo::Wave::Saw, 100 + 20 * i)});
+    return demo::BuildMod(recipe);
 }
 
 Bytes SmallMmd(const std::string& signature = "MMD0") {
-    demo::MmdSpec spec;
-    spec.signature = signature;
-    spec.instruments = {{false, 0, demo::Waveform(demo::Wave::Sine, 64), {}}};
-    return demo::BuildMmd(spec);
+    demo::MmdRecipe recipe;
+    recipe.signature = signature;
+    recipe.instruments = {{false, 0, demo::Waveform(demo::Wave::Sine, 64), {}}};
+    return demo::BuildMmd(recipe);
 }
 
 TEST(ExtractionRun, RefusesWithoutDestinationOrSelection) {

@@ -43,14 +43,14 @@ void PutInstrument(Bytes& b, std::size_t slot, std::uint32_t at, std::int32_t le
 
 TEST(MmdWalker, AllVersionsWriteEverySampleExactly) {
     for (const char* signature : {"MMD0", "MMD1", "MMD2", "MMD3"}) {
-        demo::MmdSpec spec;
-        spec.signature = signature;
-        spec.instruments = {{false, 0, demo::Waveform(demo::Wave::Sine, 500), {}},
+        demo::MmdRecipe recipe;
+        recipe.signature = signature;
+        recipe.instruments = {{false, 0, demo::Waveform(demo::Wave::Sine, 500), {}},
                             {true, 0, {}, {}},
                             {false, 7, demo::Waveform(demo::Wave::Noise, 77), {}},
                             {false, 3, demo::Waveform(demo::Wave::Saw, 1234), {}}};
         std::vector<demo::SampleRange> ranges;
-        const Bytes module = demo::BuildMmd(spec, &ranges);
+        const Bytes module = demo::BuildMmd(recipe, &ranges);
         MmdRun run(module);
         ASSERT_EQ(ranges.size(), 3u);
         ASSERT_EQ(run.h.recorder.written.size(), 3u) << signature;

@@ -32,13 +32,13 @@ Bytes Slice(const Bytes& b, std::size_t offset, std::size_t length) {
 }
 
 TEST(ModWalker, WritesEverySampleExactly) {
-    demo::ModSpec spec;
-    spec.samples = {{"one", demo::Waveform(demo::Wave::Sine, 300)},
+    demo::ModRecipe recipe;
+    recipe.samples = {{"one", demo::Waveform(demo::Wave::Sine, 300)},
                     {"two", demo::Waveform(demo::Wave::Noise, 1001)},  // odd: padded to 1002
                     {"", {}},
                     {"four", demo::Waveform(demo::Wave::Square, 64)}};
     std::vector<demo::SampleRange> ranges;
-    const Bytes module = demo::BuildMod(spec, &ranges);
+    const Bytes module = demo::BuildMod(recipe, &ranges);
     ModRun run(module);
     ASSERT_EQ(run.h.recorder.written.size(), 3u);
     for (std::size_t i = 0; i < ranges.size(); ++i) {
@@ -49,9 +49,9 @@ TEST(ModWalker, WritesEverySampleExactly) {
 }
 
 TEST(ModWalker, PatternCountComesFromTheWholeOrderTable) {
-    demo::ModSpec spec;
-    spec.samples = {{"a", Bytes(10, 1)}};
-    Bytes module = demo::BuildMod(spec);
+    demo::ModRecipe recipe;
+    recipe.samples = {{"a", Bytes(10, 1)}};
+    Bytes module = demo::BuildMod(recipe);
     // An entry beyond the song's length still counts: raise it to 5.
     ASSERT_EQ(module[950], 1);
     module[952 + 100] = 5;
@@ -63,9 +63,9 @@ TEST(ModWalker, PatternCountComesFromTheWholeOrderTable) {
 }
 
 TEST(ModWalker, LengthsAreWordsTimesTwoAndEmptySlotsUseNoNumber) {
-    demo::ModSpec spec;
-    spec.samples = {{"a", Bytes(2000, 0xA)}, {"b", {}}, {"c", Bytes(4000, 0xC)}};
-    const Bytes module = demo::BuildMod(spec);
+    demo::ModRecipe recipe;
+    recipe.samples = {{"a", Bytes(2000, 0xA)}, {"b", {}}, {"c", Bytes(4000, 0xC)}};
+    const Bytes module = demo::BuildMod(recipe);
     ModRun run(module);
     const std::uint64_t start = 1084 + 1024;
     ASSERT_EQ(run.h.recorder.written.size(), 2u);
@@ -79,11 +79,11 @@ TEST(ModWalker, LengthsAreWordsTimesTwoAndEmptySlotsUseNoNumber) {
 TEST(ModWalker, LongSamplesKeepTheirFullLength) {
     // 32768 words are 65536 bytes and 65535 words 131070 bytes; the samples
     // after them start where those end.
-    demo::ModSpec spec;
-    spec.samples = {{"big", demo::Waveform(demo::Wave::Saw, 65536)},
+    demo::ModRecipe recipe;
+    recipe.samples = {{"big", demo::Waveform(demo::Wave::Saw, 65536)},
                     {"max", demo::Waveform(demo::Wave::Noise, 131070)},
                     {"after", Bytes(8, 0x77)}};
-    const Bytes module = demo::BuildMod(spec);
+    const Bytes module = demo::BuildMod(recipe);
     ModRun run(module);
     ASSERT_EQ(run.h.recorder.written.size(), 3u);
     EXPECT_EQ(run.h.recorder.written[0].length, 65536u);
@@ -94,9 +94,9 @@ TEST(ModWalker, LongSamplesKeepTheirFullLength) {
 }
 
 TEST(ModWalker, CutModulesWriteWhatTheFileHolds) {
-    demo::ModSpec spec;
-    spec.samples = {{"a", Bytes(100, 1)}, {"b", Bytes(100, 2)}, {"c", Bytes(100, 3)}};
-    Bytes module = demo::BuildMod(spec);
+    demo::ModRecipe recipe;
+    recipe.samples = {{"a", Bytes(100, 1)}, {"b", Bytes(100, 2)}, {"c", Bytes(100, 3)}};
+    Bytes module = demo::BuildMod(recipe);
     module.resize(module.size() - 150);  // b is cut in half, c lies past the end
     ModRun run(module);
     EXPECT_EQ(run.Sample(0), Bytes(100, 1));

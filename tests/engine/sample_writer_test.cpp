@@ -16,10 +16,10 @@ using testing::RunHarness;
 using testing::TempDir;
 
 Bytes ModWith(std::vector<std::size_t> lengths) {
-    demo::ModSpec spec;
+    demo::ModRecipe recipe;
     std::uint8_t fill = 1;
-    for (auto n : lengths) spec.samples.push_back({"", Bytes(n, fill++)});
-    return demo::BuildMod(spec);
+    for (auto n : lengths) recipe.samples.push_back({"", Bytes(n, fill++)});
+    return demo::BuildMod(recipe);
 }
 
 TEST(SampleWriter, Prefixes) {
