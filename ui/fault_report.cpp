@@ -1,8 +1,9 @@
 #include "ui/fault_report.h"
 
 #include <QCoreApplication>
-#include <QMessageBox>
 #include <cerrno>
+
+#include "ui/error_report.h"
 
 namespace vorneck {
 
@@ -40,8 +41,7 @@ QString ProgramTitle() {
 }
 
 void FaultReport(QWidget* parent, int errnoValue) {
-    QMessageBox box(QMessageBox::Critical, ProgramTitle(), FaultErrorText(errnoValue) + QLatin1Char('.'),
-                    QMessageBox::Ok, parent);
+    StopBox box(parent, ProgramTitle(), FaultErrorText(errnoValue) + QLatin1Char('.'));
     box.exec();
 }
 

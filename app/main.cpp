@@ -1,0 +1,23 @@
+// Start-up: resets the extraction state, creates the main window (and with
+// it the file list of the start-up directory) and runs until it is closed.
+#include <QApplication>
+#include <QIcon>
+
+#include "engine/extraction_state.h"
+#include "ui/Main.h"
+
+int main(int argc, char** argv) {
+    QApplication app(argc, argv);
+    // The program sets no title of its own: its fault boxes are titled
+    // with the program file's name. The desktop file name only lets the
+    // desktop match the window to its launcher and icon.
+    QGuiApplication::setDesktopFileName(QStringLiteral("vorneck"));
+    QApplication::setWindowIcon(QIcon(QStringLiteral(":/vorneck/icon16.png")));
+
+    static vorneck::ExtractionState state;
+    state.Reset();
+
+    vorneck::TForm1 Form1(state);
+    Form1.show();
+    return QApplication::exec();
+}

@@ -1,0 +1,55 @@
+// Small variations on the standard controls that the windows need.
+#pragma once
+
+#include <QLineEdit>
+#include <QProxyStyle>
+#include <QPushButton>
+
+namespace vorneck {
+
+// A single-line edit field that reports clicks into it and the keyboard
+// focus arriving from elsewhere in its window, so that its owner can select
+// the whole text and typing replaces it.
+class EditField : public QLineEdit {
+    Q_OBJECT
+public:
+    using QLineEdit::QLineEdit;
+
+signals:
+    void Clicked();
+    void Entered();
+
+protected:
+    void mouseReleaseEvent(QMouseEvent* e) override;
+    void focusInEvent(QFocusEvent* e) override;
+};
+
+// A push button that is never a default button: Enter presses it only while
+// it has the focus, like Space.
+class Button : public QPushButton {
+    Q_OBJECT
+public:
+    explicit Button(const QString& text, QWidget* parent = nullptr);
+
+protected:
+    void keyPressEvent(QKeyEvent* e) override;
+};
+
+// The application's style, with group boxes drawn as the window layouts
+// expect: an etched frame whose top line runs through the middle of the
+// caption, the caption 8 pixels in from the left. The layouts place their
+// first row of controls just below the caption; styles that put the caption
+// above the frame would let those controls cover the frame's top line.
+class GroupBoxStyle : public QProxyStyle {
+    Q_OBJECT
+public:
+    // A fresh instance of the application's current style, adjusted.
+    GroupBoxStyle();
+
+    void drawComplexControl(ComplexControl control, const QStyleOptionComplex* option, QPainter* painter,
+                            const QWidget* widget = nullptr) const override;
+    QRect subControlRect(ComplexControl control, const QStyleOptionComplex* option, SubControl subControl,
+                         const QWidget* widget = nullptr) const override;
+};
+
+}  // namespace vorneck
