@@ -1,0 +1,34 @@
+// The pictures and fonts the directory chooser and the About window share.
+#pragma once
+
+#include <QFont>
+#include <QPixmap>
+
+class QWidget;
+
+namespace vorneck {
+
+enum class DialogPicture {
+    AboutLogo,
+    DriveFloppy,
+    DriveHard,
+    DriveNetwork,
+    DriveCd,
+    DriveRam,
+    FolderOpen,
+    FolderClosed,
+};
+
+QPixmap DialogPixmap(DialogPicture picture);
+
+// The windows' own font, the main window's: "MS Sans Serif" at 8 points
+// where the program has it, otherwise an 8-point sans-serif face.
+QFont DialogFont();
+
+// Moves a window so that it lies in the middle of the screen's free area.
+void MoveToScreenCentre(QWidget* window);
+
+// "Times New Roman" (or another serif face) at `pixelSize`, italic.
+QFont SerifItalicFont(int pixelSize);
+
+}  // namespace vorneck
