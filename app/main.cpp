@@ -1,10 +1,14 @@
 // Start-up: resets the extraction state, creates the main window (and with
-// it the file list of the start-up directory) and runs until it is closed.
+// it the file list of the start-up directory), then the directory chooser
+// and the About window, and runs until the main window is closed.
 #include <QApplication>
 #include <QIcon>
 
 #include "engine/extraction_state.h"
 #include "ui/Main.h"
+#include "ui/about.h"
+#include "ui/dialog_wiring.h"
+#include "ui/dir_unit.h"
 
 int main(int argc, char** argv) {
     QApplication app(argc, argv);
@@ -18,6 +22,10 @@ int main(int argc, char** argv) {
     state.Reset();
 
     vorneck::TForm1 Form1(state);
+    // The directory chooser and the About window, hidden until asked for.
+    TForm2 Form2(Form1, state);
+    TAboutBox AboutBox(Form1);
+    vorneck::ConnectDialogs(Form1, Form2, AboutBox);
     Form1.show();
     return QApplication::exec();
 }
