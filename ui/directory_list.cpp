@@ -172,7 +172,9 @@ int DirectoryListBox::HighlightedRow() const {
 }
 
 void DirectoryListBox::keyPressEvent(QKeyEvent* event) {
-    if ((event->key() == Qt::Key_Return || event->key() == Qt::Key_Enter) && event->modifiers() == Qt::NoModifier) {
+    // Return, or Enter on the keypad, opens the highlighted line.
+    if ((event->key() == Qt::Key_Return || event->key() == Qt::Key_Enter) &&
+        (event->modifiers() & ~Qt::KeypadModifier) == Qt::NoModifier) {
         OpenHighlightedOrReport();
         return;
     }

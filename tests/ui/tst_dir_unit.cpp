@@ -176,7 +176,7 @@ private slots:
         Press(list, Qt::Key_Return);
         QCOMPARE(Directory(), a_ + "/mods/new");
         Press(list, Qt::Key_Home);
-        Press(list, Qt::Key_Enter);
+        QTest::keyClick(list, Qt::Key_Enter, Qt::KeypadModifier);
         QCOMPARE(Directory(), a_);
         QCOMPARE(Lines(), QStringList({a_, "mods", "Music"}));  // hidden left out
         QCOMPARE(list->HighlightedRow(), 0);
