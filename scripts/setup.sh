@@ -8,7 +8,7 @@ packages=(
   qt6-base-dev libgl-dev
   libgtest-dev googletest libbenchmark-dev libcli11-dev
   clang libclang-rt-14-dev
-  xvfb xauth xdotool imagemagick fonts-dejavu-core fonts-wine
+  xvfb xauth xdotool imagemagick fonts-dejavu-core fonts-wine fonts-liberation
   time
 )
 
