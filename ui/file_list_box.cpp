@@ -4,6 +4,7 @@
 #include <QItemSelectionModel>
 #include <QStyledItemDelegate>
 #include <QToolTip>
+#include <algorithm>
 #include <filesystem>
 #include <system_error>
 
@@ -61,9 +62,135 @@ void FileListModel::Reset(std::string directory, std::vector<std::string> names)
     endResetModel();
 }
 
+FlatSelectionModel::FlatSelectionModel(QAbstractItemModel* model, QObject* parent)
+    : QItemSelectionModel(model, parent) {
+    // Anything that changes the base selection behind this model's back
+    // (clearSelection() is not virtual) is read back into the flags.
+    connect(this, &QItemSelectionModel::selectionChanged, this, [this] {
+        if (!pushing_) Resync();
+    });
+}
+
+std::size_t FlatSelectionModel::Rows() const {
+    return model() != nullptr ? static_cast<std::size_t>(std::max(0, model()->rowCount())) : 0;
+}
+
+void FlatSelectionModel::select(const QItemSelection& selection, QItemSelectionModel::SelectionFlags command) {
+    if (pushing_) {  // this model's own hand-over to the base model
+        QItemSelectionModel::select(selection, command);
+        return;
+    }
+    if (command == NoUpdate) return;
+    const std::size_t rows = Rows();
+    committed_.resize(rows, 0);
+    effective_.resize(rows, 0);
+    const std::vector<std::uint8_t> before = effective_;
+    // The same steps as the base model: a clear empties everything; any
+    // command but one that updates the selection in progress first makes
+    // that selection permanent; then the new selection is in progress.
+    if (command & Clear) {
+        std::fill(committed_.begin(), committed_.end(), 0);
+        current_.clear();
+    }
+    if (!(command & Current)) {
+        ApplyCurrent();
+        committed_ = effective_;
+        current_.clear();
+    }
+    if (command & (Select | Deselect | Toggle)) {
+        current_ = selection;
+        currentCommand_ = command;
+    }
+    ApplyCurrent();
+    if (effective_ == before) return;
+    Push();
+    emit Selected();
+}
+
+void FlatSelectionModel::ApplyCurrent() {
+    effective_ = committed_;
+    if (!(currentCommand_ & (Select | Deselect | Toggle))) return;
+    const auto rows = static_cast<int>(effective_.size());
+    for (const QItemSelectionRange& range : current_) {
+        if (!range.isValid()) continue;
+        const int top = std::max(0, range.top());
+        const int bottom = std::min(rows - 1, range.bottom());
+        for (int row = top; row <= bottom; ++row) {
+            auto& flag = effective_[static_cast<std::size_t>(row)];
+            if (currentCommand_ & Toggle)
+                flag = flag != 0 ? 0 : 1;
+            else
+                flag = (currentCommand_ & Select) ? 1 : 0;
+        }
+    }
+}
+
+void FlatSelectionModel::Replace(std::vector<std::uint8_t> flags) {
+    flags.resize(Rows(), 0);
+    committed_ = flags;
+    effective_ = std::move(flags);
+    current_.clear();
+    currentCommand_ = NoUpdate;
+    Push();
+}
+
+void FlatSelectionModel::Push() {
+    QItemSelection ranges;
+    const std::size_t rows = effective_.size();
+    std::size_t row = 0;
+    while (row < rows) {
+        if (effective_[row] == 0) {
+            ++row;
+            continue;
+        }
+        const std::size_t first = row;
+        while (row < rows && effective_[row] != 0) ++row;
+        ranges.append(QItemSelectionRange(model()->index(static_cast<int>(first), 0),
+                                          model()->index(static_cast<int>(row - 1), 0)));
+    }
+    pushing_ = true;
+    QItemSelectionModel::clearSelection();
+    if (!ranges.isEmpty()) QItemSelectionModel::select(ranges, Select);
+    pushing_ = false;
+}
+
+void FlatSelectionModel::Resync() {
+    effective_.assign(Rows(), 0);
+    const QItemSelection ranges = selection();
+    const auto rows = static_cast<int>(effective_.size());
+    for (const QItemSelectionRange& range : ranges) {
+        if (!range.isValid()) continue;
+        for (int row = std::max(0, range.top()); row <= std::min(rows - 1, range.bottom()); ++row)
+            effective_[static_cast<std::size_t>(row)] = 1;
+    }
+    committed_ = effective_;
+    current_.clear();
+    currentCommand_ = NoUpdate;
+    emit Selected();
+}
+
+void FlatSelectionModel::clear() {
+    pushing_ = true;
+    QItemSelectionModel::clear();
+    pushing_ = false;
+    Replace({});
+}
+
+void FlatSelectionModel::reset() {
+    QItemSelectionModel::reset();  // signals blocked: the model was reset
+    committed_.clear();
+    effective_.clear();
+    current_.clear();
+    currentCommand_ = NoUpdate;
+}
+
 FileListBox::FileListBox(QWidget* parent) : QListView(parent) {
     model_ = new FileListModel(list_, this);
     setModel(model_);
+    QItemSelectionModel* previous = selectionModel();
+    selection_ = new FlatSelectionModel(model_, this);
+    setSelectionModel(selection_);
+    delete previous;
     setItemDelegate(new FileItemDelegate(this));
     setUniformItemSizes(true);
     setSelectionMode(QAbstractItemView::ExtendedSelection);
@@ -72,8 +199,7 @@ FileListBox::FileListBox(QWidget* parent) : QListView(parent) {
     setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
     setTextElideMode(Qt::ElideMiddle);  // keeps the extension in sight
     setDragEnabled(false);
-    connect(selectionModel(), &QItemSelectionModel::selectionChanged, this,
-            &FileListBox::ViewSelectionChanged);
+    connect(selection_, &FlatSelectionModel::Selected, this, &FileListBox::ViewSelectionChanged);
 }
 
 std::string FileListBox::NormalisedDirectory(const std::string& path) {
@@ -94,46 +220,23 @@ int FileListBox::SetDirectory(const std::string& path) {
     if (!list_.Directory().empty() && directory == list_.Directory()) return 0;
     DirectoryListing listing = ListDirectoryFiles(directory);
     if (listing.error != 0) return listing.error;
-    applying_ = true;
+    // The reset drops the view's selection without a signal.
     model_->Reset(directory, std::move(listing.names));
-    applying_ = false;
     return 0;
 }
 
 void FileListBox::ShowListSelection() {
-    // One selection of contiguous runs, applied at once: fed row by row,
-    // a selection of a large list takes minutes.
-    QItemSelection selection;
-    const std::uint64_t count = list_.EntryCount();
-    std::uint64_t position = 0;
-    while (position < count) {
-        if (!list_.IsSelected(position)) {
-            ++position;
-            continue;
-        }
-        const std::uint64_t first = position;
-        while (position < count && list_.IsSelected(position)) ++position;
-        selection.append(QItemSelectionRange(model_->index(static_cast<int>(first)),
-                                             model_->index(static_cast<int>(position - 1))));
-    }
-    applying_ = true;
-    // Cleared first: comparing an old and a new selection of many runs
-    // against each other costs the product of their sizes.
-    selectionModel()->clearSelection();
-    if (!selection.isEmpty()) selectionModel()->select(selection, QItemSelectionModel::Select);
-    applying_ = false;
+    std::vector<std::uint8_t> flags(list_.EntryCount(), 0);
+    for (std::uint64_t i = 0; i < flags.size(); ++i) flags[i] = list_.IsSelected(i) ? 1 : 0;
+    selection_->Replace(std::move(flags));
 }
 
 void FileListBox::ViewSelectionChanged() {
-    if (applying_) return;
-    // The flags follow the view's selection, read as ranges.
+    // The list's flags follow the view's.
+    const std::vector<std::uint8_t>& flags = selection_->Flags();
     list_.SetAllSelected(false);
-    const QItemSelection selection = selectionModel()->selection();
-    for (const QItemSelectionRange& range : selection) {
-        if (!range.isValid()) continue;
-        for (int row = range.top(); row <= range.bottom(); ++row)
-            list_.SetSelected(static_cast<std::uint64_t>(row), true);
-    }
+    for (std::size_t i = 0; i < flags.size(); ++i)
+        if (flags[i] != 0) list_.SetSelected(i, true);
     emit UserSelectionChanged();
 }
 

@@ -9,8 +9,11 @@
 #pragma once
 
 #include <QAbstractListModel>
+#include <QItemSelectionModel>
 #include <QListView>
+#include <cstdint>
 #include <string>
+#include <vector>
 
 #include "engine/source_file_list.h"
 
@@ -29,6 +32,49 @@ public:
 
 private:
     SourceFileList& list_;
+};
+
+// The selection of a flat list, kept as one flag per row.
+//
+// QItemSelectionModel keeps ranges and compares the old and the new
+// selection range by range, which takes time in the product of their
+// counts: with thousands of scattered entries selected, Ctrl+A or a Shift+
+// click over the list takes seconds. This model works out every change on
+// the flags instead, and hands the base model the result as a fresh set of
+// ranges (cleared first, then selected), which costs time in proportion to
+// the rows and ranges only.
+class FlatSelectionModel : public QItemSelectionModel {
+    Q_OBJECT
+public:
+    explicit FlatSelectionModel(QAbstractItemModel* model, QObject* parent = nullptr);
+
+    using QItemSelectionModel::select;
+    void select(const QItemSelection& selection, QItemSelectionModel::SelectionFlags command) override;
+    void clear() override;
+    void reset() override;
+
+    // One flag per row of the model; nonzero for a selected row.
+    const std::vector<std::uint8_t>& Flags() const { return effective_; }
+
+    // Makes `flags` the whole selection, without a Selected() signal.
+    void Replace(std::vector<std::uint8_t> flags);
+
+signals:
+    // The selection changed through select(): the view's doing, as the
+    // user clicks, drags and types.
+    void Selected();
+
+private:
+    void ApplyCurrent();
+    void Push();
+    void Resync();
+    std::size_t Rows() const;
+
+    std::vector<std::uint8_t> committed_;  // without the selection in progress
+    std::vector<std::uint8_t> effective_;  // what is shown
+    QItemSelection current_;                // a selection in progress (a drag)
+    QItemSelectionModel::SelectionFlags currentCommand_;
+    bool pushing_ = false;
 };
 
 class FileListBox : public QListView {
@@ -71,7 +117,7 @@ private:
 
     SourceFileList list_;
     FileListModel* model_ = nullptr;
-    bool applying_ = false;
+    FlatSelectionModel* selection_ = nullptr;
 };
 
 }  // namespace vorneck

@@ -471,6 +471,16 @@ private slots:
         QCOMPARE(ListSelection(list), QList<int>{4});
         QCOMPARE(Panel(3), QStringLiteral("Selected: 1"));
 
+        // Dragging over rows selects them, the selection following the mouse.
+        QTest::mousePress(viewport, Qt::LeftButton, Qt::NoModifier, rowCentre(0));
+        QTest::mouseMove(viewport, rowCentre(3));
+        QCOMPARE(ListSelection(list), (QList<int>{0, 1, 2, 3}));
+        QTest::mouseMove(viewport, rowCentre(2));
+        QTest::mouseRelease(viewport, Qt::LeftButton, Qt::NoModifier, rowCentre(2));
+        QCOMPARE(ListSelection(list), (QList<int>{0, 1, 2}));
+        QCOMPARE(Panel(3), QStringLiteral("Selected: 3"));
+        QTest::mouseClick(viewport, Qt::LeftButton, Qt::NoModifier, rowCentre(4));
+
         // Keyboard: Shift+Up extends, Ctrl+A takes everything.
         QTest::keyClick(list, Qt::Key_Up, Qt::ShiftModifier);
         QCOMPARE(ListSelection(list), (QList<int>{3, 4}));
@@ -746,6 +756,16 @@ private slots:
         QCOMPARE(Panel(3), QStringLiteral("Selected: 2001"));
         QTest::keyClick(list, Qt::Key_A, Qt::ControlModifier);
         QCOMPARE(Panel(3), QStringLiteral("Selected: 20000"));
+        QCOMPARE(list->selectionModel()->selection().size(), 1);
+        // A Shift+click range over a scattered selection.
+        QTest::mouseClick(f->SelectButton, Qt::LeftButton);
+        f->DeselectAll1->trigger();
+        QTest::mouseClick(f->SelectButton, Qt::LeftButton);
+        list->scrollToTop();
+        QTest::mouseClick(list->viewport(), Qt::LeftButton, Qt::NoModifier,
+                          list->visualRect(list->model()->index(2, 0)).center());
+        QTest::keyClick(list, Qt::Key_End, Qt::ShiftModifier);
+        QCOMPARE(Panel(3), QStringLiteral("Selected: 19998"));
         f->DeselectAll1->trigger();
         QCOMPARE(Panel(3), QStringLiteral("Selected: 0"));
         QVERIFY2(timer.elapsed() < 20000, "selection over a large list took far too long");
