@@ -1,7 +1,9 @@
 #!/usr/bin/env bash
 # Screenshots of Vorneck's windows under Xvfb, driven with the keyboard as a
-# user would: the main window at start on the demo modules, and after
-# selecting them all and running.
+# user would: the main window at start on the demo modules, the directory
+# chooser for the source (alone and over the main window) and for the
+# destination, the About window, and the main window after selecting every
+# module and running.
 #   scripts/screenshots.sh [OUTPUT_DIR]     (default: docs)
 # Needs a build in build/ (scripts/run.sh or cmake) or BUILD=dir; needs
 # xvfb, xauth, xdotool and imagemagick (scripts/setup.sh installs them).
@@ -32,8 +34,10 @@ cleanup() {
   rm -rf "$work"
 }
 trap cleanup EXIT
+# Demo modules with a few sub-directories for the chooser to show, and a
+# destination that the main window offers as the user's home.
+mkdir -p "$work/modules/chiptunes" "$work/modules/Drums" "$work/modules/pads" "$work/samples"
 "$build/demo/vorneck-make-demo" "$work/modules" >/dev/null
-mkdir -p "$work/samples"
 
 # Waits for a window with this exact title and prints its id.
 window() {
@@ -55,11 +59,35 @@ shot() {  # window id, file name
 
 keys() { xdotool key --clearmodifiers --delay 60 "$@"; sleep 0.2; }
 
-(cd "$work/modules" && exec "$build/app/vorneck") &
+(cd "$work/modules" && HOME="$work/samples" exec "$build/app/vorneck") &
 pid=$!
 main="$(window 'Vorneck V2.00')"
-xdotool windowfocus --sync "$main" 2>/dev/null || true
+# Without a window manager nothing gives the main window the keyboard back.
+focus_main() { xdotool windowfocus --sync "$main" 2>/dev/null || true; sleep 0.2; }
+focus_main
 shot "$main" main-window.png
+
+keys ctrl+l
+chooser="$(window 'Please select source directory\.')"
+shot "$chooser" chooser_source.png
+eval "$(xdotool getwindowgeometry --shell "$main")"
+import -window root -crop "${WIDTH}x${HEIGHT}+${X}+${Y}" +repage "$out/chooser_over_main.png"
+echo "$out/chooser_over_main.png"
+keys alt+c
+
+focus_main
+keys ctrl+s
+chooser="$(window 'Please select destination directory\.')"
+shot "$chooser" chooser_destination.png
+keys alt+c
+
+focus_main
+keys alt+h a
+about="$(window 'About Vorneck')"
+shot "$about" about.png
+keys alt+o
+
+focus_main
 
 # Select every module, point the destination at a fresh directory, run.
 keys alt+s a
