@@ -12,7 +12,11 @@ namespace {
 // a FIFO (whose open would wait for a writer) or a device is never opened;
 // O_NONBLOCK and the fstat afterwards close the gap should the path be
 // replaced in between.
+// A path with a NUL byte in it would name some other file.
+bool Usable(const std::string& path) { return path.find('\0') == std::string::npos; }
+
 int OpenRegularForReading(const std::string& path, struct stat& st) {
+    if (!Usable(path)) return -1;
     if (::stat(path.c_str(), &st) != 0 || !S_ISREG(st.st_mode)) return -1;
     const int fd = ::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC | O_NOCTTY);
     if (fd < 0) return -1;
@@ -72,11 +76,12 @@ std::optional<std::uint64_t> PosixFileOps::ReadFile(const std::string& path,
 }
 
 bool PosixFileOps::CreateDirectory(const std::string& path) {
-    return ::mkdir(path.c_str(), 0777) == 0;
+    return Usable(path) && ::mkdir(path.c_str(), 0777) == 0;
 }
 
 WriteStatus PosixFileOps::WriteNewFile(const std::string& path,
                                        std::span<const std::uint8_t> bytes) {
+    if (!Usable(path)) return WriteStatus::CreateFailed;
     // O_NONBLOCK keeps a FIFO that happens to sit at the path from blocking
     // the run; anything but a regular file is refused.
     const int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC | O_NOCTTY | O_NONBLOCK,

@@ -3,6 +3,8 @@
 #include <algorithm>
 #include <cerrno>
 #include <dirent.h>
+#include <fcntl.h>
+#include <unistd.h>
 #include <sys/stat.h>
 
 namespace vorneck {
@@ -37,14 +39,16 @@ bool FileNameLess(const std::string& a, const std::string& b) {
                                         });
 }
 
-DirectoryListing ListDirectoryFiles(const std::string& directory) {
+DirectoryListing ListOpenDirectory(int fd, ListedKind kind) {
     DirectoryListing result;
-    DIR* dir = ::opendir(directory.c_str());
+    DIR* dir = ::fdopendir(fd);
     if (dir == nullptr) {
         result.error = errno;
+        ::close(fd);
         return result;
     }
-    const int dirFd = ::dirfd(dir);
+    const mode_t wanted = kind == ListedKind::Files ? S_IFREG : S_IFDIR;
+    const unsigned char wantedType = kind == ListedKind::Files ? DT_REG : DT_DIR;
     for (;;) {
         errno = 0;
         const dirent* entry = ::readdir(dir);
@@ -54,17 +58,29 @@ DirectoryListing ListDirectoryFiles(const std::string& directory) {
         }
         const char* name = entry->d_name;
         if (name[0] == '.') continue;
-        bool regular = entry->d_type == DT_REG;
+        bool keep = entry->d_type == wantedType;
         if (entry->d_type == DT_LNK || entry->d_type == DT_UNKNOWN) {
-            // Follow links: a link to a regular file is listed like the file.
+            // Follow links: a link is listed like what it points to.
             struct stat st {};
-            regular = ::fstatat(dirFd, name, &st, 0) == 0 && S_ISREG(st.st_mode);
+            keep = ::fstatat(::dirfd(dir), name, &st, 0) == 0 && (st.st_mode & S_IFMT) == wanted;
         }
-        if (regular) result.names.emplace_back(name);
+        if (keep) result.names.emplace_back(name);
     }
     ::closedir(dir);
+    if (result.error != 0) {
+        result.names.clear();
+        return result;
+    }
     std::sort(result.names.begin(), result.names.end(), FileNameLess);
     return result;
+}
+
+DirectoryListing ListDirectoryFiles(const std::string& directory) {
+    // A NUL byte would cut the path short and name some other directory.
+    if (directory.find('\0') != std::string::npos) return {{}, EINVAL};
+    const int fd = ::open(directory.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (fd < 0) return {{}, errno};
+    return ListOpenDirectory(fd, ListedKind::Files);
 }
 
 SourceFileList::SourceFileList(std::string directory, std::vector<std::string> names) {

@@ -23,6 +23,14 @@ struct DirectoryListing {
     int error = 0;                   // errno when the directory could not be read
 };
 
+enum class ListedKind { Files, Directories };
+
+// Lists the entries of one kind of the directory open at `fd` (the call
+// takes the descriptor over and closes it): regular files and links to them,
+// or directories and links to them. Hidden names (leading "."), and so "."
+// and "..", are left out. On a read error the names are dropped.
+DirectoryListing ListOpenDirectory(int fd, ListedKind kind);
+
 // Lists the files a file list shows for `directory`: regular files and links
 // to regular files; hidden names (leading "."), directories, FIFOs, sockets
 // and devices are left out.

@@ -81,41 +81,12 @@ SubdirectoryListing ListSubdirectories(const std::string& directory) {
         result.error = errno;
         return result;
     }
-    DIR* dir = ::fdopendir(fd);
-    if (dir == nullptr) {
+    if (::faccessat(fd, ".", X_OK, 0) != 0) {
         result.error = errno;
         ::close(fd);
         return result;
     }
-    if (::faccessat(fd, ".", X_OK, 0) != 0) {
-        result.error = errno;
-        ::closedir(dir);
-        return result;
-    }
-    const int dirFd = ::dirfd(dir);
-    for (;;) {
-        errno = 0;
-        const dirent* entry = ::readdir(dir);
-        if (entry == nullptr) {
-            if (errno != 0) result.error = errno;
-            break;
-        }
-        const char* name = entry->d_name;
-        if (name[0] == '.') continue;
-        bool isDirectory = entry->d_type == DT_DIR;
-        if (entry->d_type == DT_LNK || entry->d_type == DT_UNKNOWN) {
-            struct stat st {};
-            isDirectory = ::fstatat(dirFd, name, &st, 0) == 0 && S_ISDIR(st.st_mode);
-        }
-        if (isDirectory) result.names.emplace_back(name);
-    }
-    ::closedir(dir);
-    if (result.error != 0) {
-        result.names.clear();
-        return result;
-    }
-    std::sort(result.names.begin(), result.names.end(), FileNameLess);
-    return result;
+    return ListOpenDirectory(fd, ListedKind::Directories);
 }
 
 std::vector<DirectoryLine> BuildDirectoryLines(const std::string& root, const std::string& current,

@@ -7,6 +7,8 @@
 #include <string_view>
 #include <vector>
 
+#include "engine/source_file_list.h"
+
 namespace vorneck {
 
 // Makes `text` an absolute, clean path: a relative (or empty) text is taken
@@ -26,10 +28,9 @@ std::vector<std::string> PathLevels(std::string_view root, std::string_view path
 // The process's current directory, or "/" when it cannot be read.
 std::string CurrentDirectory();
 
-struct SubdirectoryListing {
-    std::vector<std::string> names;  // sorted with FileNameLess
-    int error = 0;                   // errno when the directory cannot be entered or read
-};
+// Names sorted with FileNameLess, or the errno of a directory that cannot be
+// entered or read.
+using SubdirectoryListing = DirectoryListing;
 
 // The sub-directories a directory list shows for `directory`: directories
 // and links to directories; hidden names (leading ".") are left out, and so

@@ -34,6 +34,8 @@ TEST(PosixFileOps, MeasuresAndReadsRegularFilesOnly) {
     EXPECT_EQ(ops.MeasureFile(dir.path()), std::nullopt);
     EXPECT_EQ(ops.MeasureFile("/dev/zero"), std::nullopt);
     EXPECT_EQ(ops.MeasureFile(dir / "missing"), std::nullopt);
+    // A NUL byte must not cut the path down to the existing file.
+    EXPECT_EQ(ops.MeasureFile(path + std::string("\0x", 2)), std::nullopt);
 }
 
 TEST(PosixFileOps, CreatesDirectoriesAndFiles) {
@@ -47,6 +49,9 @@ TEST(PosixFileOps, CreatesDirectoriesAndFiles) {
     EXPECT_EQ(ops.WriteNewFile(dir / "d/f", Bytes(3, 1)), WriteStatus::Ok);  // truncates
     EXPECT_EQ(testing::ReadAll(dir / "d/f"), Bytes(3, 1));
     EXPECT_EQ(ops.WriteNewFile(dir / "missing/f", data), WriteStatus::CreateFailed);
+    EXPECT_EQ(ops.WriteNewFile(dir / "d/f" + std::string("\0x", 2), data), WriteStatus::CreateFailed);
+    EXPECT_FALSE(ops.CreateDirectory(dir / "e" + std::string("\0x", 2)));
+    EXPECT_FALSE(std::filesystem::exists(dir / "e"));
     // A FIFO in the way neither blocks nor is written to.
     ASSERT_EQ(::mkfifo((dir / "fifo").c_str(), 0644), 0);
     EXPECT_EQ(ops.WriteNewFile(dir / "fifo", data), WriteStatus::CreateFailed);

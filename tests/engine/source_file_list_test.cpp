@@ -65,6 +65,7 @@ TEST(SourceFileList, ListsRegularFilesOnly) {
     EXPECT_EQ(missing.error, ENOENT);
     EXPECT_TRUE(missing.names.empty());
     EXPECT_EQ(ListDirectoryFiles(dir / "b.mod").error, ENOTDIR);
+    EXPECT_EQ(ListDirectoryFiles(dir.path() + std::string("\0/x", 3)).error, EINVAL);
 }
 
 TEST(SourceFileList, SelectionFlagsAndCount) {
