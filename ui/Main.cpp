@@ -35,28 +35,12 @@ W* Named(W* widget, const char* name) {
     return widget;
 }
 
-QGroupBox* MakeGroup(QWidget* parent, const char* name, const QString& title, int x, int y, int w, int h) {
-    auto* group = Named(new QGroupBox(title, parent), name);
-    group->setGeometry(x, y, w, h);
-    return group;
-}
-
-EditField* MakeEdit(QWidget* parent, const char* name, const QString& text, int x, int y, int w, int h) {
-    auto* edit = Named(new EditField(text, parent), name);
-    edit->setGeometry(x, y, w, h);
-    return edit;
-}
-
-Button* MakeButton(QWidget* parent, const char* name, const QString& text, int x, int y, int w, int h) {
-    auto* button = Named(new Button(text, parent), name);
-    button->setGeometry(x, y, w, h);
-    return button;
-}
-
-QCheckBox* MakeCheck(QWidget* parent, const char* name, const QString& text, int x, int y, int w, int h) {
-    auto* box = Named(new QCheckBox(text, parent), name);
-    box->setGeometry(x, y, w, h);
-    return box;
+// A control of the layout: its name, its text, its place in its parent.
+template <typename W>
+W* Make(QWidget* parent, const char* name, const QString& text, int x, int y, int w, int h) {
+    auto* widget = Named(new W(text, parent), name);
+    widget->setGeometry(x, y, w, h);
+    return widget;
 }
 
 QAction* MakeItem(QMenu* menu, const char* name, const QString& text,
@@ -122,27 +106,27 @@ void TForm1::BuildControls() {
     const std::filesystem::path startDirectory = std::filesystem::current_path(ec);
     const QString sourceText = ec ? QString() : DisplayPath(startDirectory.string());
 
-    SrcGroup = MakeGroup(client, "SrcGroup", QStringLiteral("Source"), 8, 8, 402, 185);
-    SourceDir = MakeEdit(SrcGroup, "SourceDir", sourceText, 8, 16, 177, 21);
-    SrcDirButton = MakeButton(SrcGroup, "SrcDirButton", QStringLiteral("Directory.."), 200, 16, 75, 25);
+    SrcGroup = Make<QGroupBox>(client, "SrcGroup", QStringLiteral("Source"), 8, 8, 402, 185);
+    SourceDir = Make<EditField>(SrcGroup, "SourceDir", sourceText, 8, 16, 177, 21);
+    SrcDirButton = Make<Button>(SrcGroup, "SrcDirButton", QStringLiteral("Directory.."), 200, 16, 75, 25);
     FileListBox1 = Named(new FileListBox(SrcGroup), "FileListBox1");
     FileListBox1->setGeometry(8, 48, 266, 129);
 
-    MatchGroup = MakeGroup(SrcGroup, "MatchGroup", QStringLiteral("Pattern Matching"), 288, 8, 106, 169);
-    CaseCheckBox = MakeCheck(MatchGroup, "CaseCheckBox", QStringLiteral("Match &Case"), 16, 24, 82, 18);
-    PatternStr = MakeEdit(MatchGroup, "PatternStr", QStringLiteral("*.*"), 16, 56, 74, 21);
-    SelectButton = MakeButton(MatchGroup, "SelectButton", QStringLiteral("Select"), 16, 96, 76, 26);
-    DeselectButton = MakeButton(MatchGroup, "DeselectButton", QStringLiteral("Deselect"), 16, 128, 76, 26);
+    MatchGroup = Make<QGroupBox>(SrcGroup, "MatchGroup", QStringLiteral("Pattern Matching"), 288, 8, 106, 169);
+    CaseCheckBox = Make<QCheckBox>(MatchGroup, "CaseCheckBox", QStringLiteral("Match &Case"), 16, 24, 82, 18);
+    PatternStr = Make<EditField>(MatchGroup, "PatternStr", QStringLiteral("*.*"), 16, 56, 74, 21);
+    SelectButton = Make<Button>(MatchGroup, "SelectButton", QStringLiteral("Select"), 16, 96, 76, 26);
+    DeselectButton = Make<Button>(MatchGroup, "DeselectButton", QStringLiteral("Deselect"), 16, 128, 76, 26);
 
-    DestGroup = MakeGroup(client, "DestGroup", QStringLiteral("Destination"), 8, 192, 402, 57);
-    DestDir = MakeEdit(DestGroup, "DestDir", QDir::homePath(), 8, 16, 177, 21);
-    DestDirButton = MakeButton(DestGroup, "DestDirButton", QStringLiteral("Directory.."), 200, 16, 74, 26);
-    DirPerModule = MakeCheck(DestGroup, "DirPerModule", QStringLiteral("Dir Per &Mod"), 304, 16, 89, 18);
-    CheckBox1 = MakeCheck(DestGroup, "CheckBox1", QStringLiteral("Save as WAV"), 304, 32, 89, 17);
+    DestGroup = Make<QGroupBox>(client, "DestGroup", QStringLiteral("Destination"), 8, 192, 402, 57);
+    DestDir = Make<EditField>(DestGroup, "DestDir", QDir::homePath(), 8, 16, 177, 21);
+    DestDirButton = Make<Button>(DestGroup, "DestDirButton", QStringLiteral("Directory.."), 200, 16, 74, 26);
+    DirPerModule = Make<QCheckBox>(DestGroup, "DirPerModule", QStringLiteral("Dir Per &Mod"), 304, 16, 89, 18);
+    CheckBox1 = Make<QCheckBox>(DestGroup, "CheckBox1", QStringLiteral("Save as WAV"), 304, 32, 89, 17);
     CheckBox1->setEnabled(false);
 
-    GoButton = MakeButton(client, "GoButton", QStringLiteral("Vor&neck!"), 424, 192, 98, 26);
-    Exit = MakeButton(client, "Exit", QStringLiteral("E&xit"), 424, 224, 98, 26);
+    GoButton = Make<Button>(client, "GoButton", QStringLiteral("Vor&neck!"), 424, 192, 98, 26);
+    Exit = Make<Button>(client, "Exit", QStringLiteral("E&xit"), 424, 224, 98, 26);
 
     Image1 = Named(new QLabel(client), "Image1");
     Image1->setGeometry(424, 16, 97, 169);
@@ -150,7 +134,7 @@ void TForm1::BuildControls() {
     Image1->setPixmap(QPixmap(QStringLiteral(":/vorneck/logo.bmp")));
 
     // Only its lower edge shows, as a line under the menu bar.
-    GroupBox4 = MakeGroup(client, "GroupBox4", QString(), 0, -8, 529, 10);
+    GroupBox4 = Make<QGroupBox>(client, "GroupBox4", QString(), 0, -8, 529, 10);
 
     StatusBar1 = Named(new StatusPanels(client), "StatusBar1");
     StatusBar1->setGeometry(0, 260, kClientWidth, 20);
