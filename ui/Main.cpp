@@ -80,9 +80,7 @@ TForm1::TForm1(ExtractionState& state, QWidget* parent)
     BuildMenu();
     SetTabOrder();
 
-    auto* groupStyle = new GroupBoxStyle;
-    groupStyle->setParent(this);
-    for (QGroupBox* group : {SrcGroup, MatchGroup, DestGroup, GroupBox4}) group->setStyle(groupStyle);
+    UseGroupBoxStyle(this, {SrcGroup, MatchGroup, DestGroup, GroupBox4});
 
     // The client area has a fixed size; the window is as large as it and
     // the menu bar, and cannot be resized.

@@ -1,5 +1,7 @@
 #include "ui/controls.h"
 
+#include <QGroupBox>
+
 #include <QApplication>
 #include <QFocusEvent>
 #include <QKeyEvent>
@@ -89,6 +91,12 @@ void GroupBoxStyle::drawComplexControl(ComplexControl control, const QStyleOptio
         painter->drawText(label, flags, box->text);
         painter->restore();
     }
+}
+
+void UseGroupBoxStyle(QWidget* window, std::initializer_list<QGroupBox*> groups) {
+    auto* style = new GroupBoxStyle;
+    style->setParent(window);
+    for (QGroupBox* group : groups) group->setStyle(style);
 }
 
 }  // namespace vorneck

@@ -1,9 +1,13 @@
 // Small variations on the standard controls that the windows need.
 #pragma once
 
+#include <initializer_list>
+
 #include <QLineEdit>
 #include <QProxyStyle>
 #include <QPushButton>
+
+class QGroupBox;
 
 namespace vorneck {
 
@@ -51,5 +55,9 @@ public:
     QRect subControlRect(ComplexControl control, const QStyleOptionComplex* option, SubControl subControl,
                          const QWidget* widget = nullptr) const override;
 };
+
+// Gives the group boxes of a window the group-box look; the style lives as
+// long as the window.
+void UseGroupBoxStyle(QWidget* window, std::initializer_list<QGroupBox*> groups);
 
 }  // namespace vorneck
