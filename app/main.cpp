@@ -5,6 +5,7 @@
 #include <QIcon>
 
 #include "engine/extraction_state.h"
+#include "engine/file_ops.h"
 #include "ui/Main.h"
 #include "ui/about.h"
 #include "ui/dialog_wiring.h"
@@ -17,6 +18,9 @@ int main(int argc, char** argv) {
     // desktop match the window to its launcher and icon.
     QGuiApplication::setDesktopFileName(QStringLiteral("vorneck"));
     QApplication::setWindowIcon(QIcon(QStringLiteral(":/vorneck/icon16.png")));
+
+    // Interrupted during a run, the sample being written is removed.
+    vorneck::InstallInterruptCleanup();
 
     static vorneck::ExtractionState state;
     state.Reset();

@@ -49,8 +49,9 @@ public:
     void SetPanel(int panel, std::string_view text) override {
         if (panel >= 0 && panel < 4) panels_[panel] = std::string(text);
     }
-    void SampleWritten(std::string_view path, std::uint64_t offset, std::uint64_t length) override {
-        if (dryRun_) out_ << path << '\t' << offset << '\t' << length << '\n';
+    void SampleDone(const SampleEvent& event) override {
+        if (dryRun_ && event.fate == SampleFate::Written)
+            out_ << event.outputPath << '\t' << event.offset.value_or(0) << '\t' << event.length.value_or(0) << '\n';
     }
     void EntryDone(std::uint64_t done, std::uint64_t total) override {
         if (!progress_) return;

@@ -1,42 +1,108 @@
 #include "cli/dry_run_file_ops.h"
 
+#include <cerrno>
+#include <fcntl.h>
 #include <sys/stat.h>
+#include <unistd.h>
 
 namespace vorneck {
-namespace {
 
-bool Exists(const std::string& path) {
+DirHandle DryRunFileOps::OpenDirectory(const std::string& path, int& error) {
+    return real_.OpenDirectory(path, error);
+}
+
+DirHandle DryRunFileOps::Pretend(const Pretended& directory) {
+    const DirHandle handle = next_--;
+    handles_[handle] = directory;
+    return handle;
+}
+
+std::optional<std::pair<FileIdentity, std::string>> DryRunFileOps::KeyOf(DirHandle parent,
+                                                                         const std::string& name) {
+    if (IsPretended(parent)) {
+        const auto it = handles_.find(parent);
+        if (it == handles_.end()) return std::nullopt;
+        return std::make_pair(it->second.root, it->second.path + "/" + name);
+    }
     struct stat st {};
-    return ::lstat(path.c_str(), &st) == 0;
+    if (parent < 0 || ::fstat(parent, &st) != 0) return std::nullopt;
+    return std::make_pair(FileIdentity{static_cast<std::uint64_t>(st.st_dev), static_cast<std::uint64_t>(st.st_ino)},
+                          name);
 }
 
-bool IsDirectory(const std::string& path) {
-    struct stat st {};
-    return ::stat(path.c_str(), &st) == 0 && S_ISDIR(st.st_mode);
-}
-
-std::string Parent(const std::string& path) {
-    const auto slash = path.find_last_of('/');
-    if (slash == std::string::npos) return ".";
-    if (slash == 0) return "/";
-    return path.substr(0, slash);
-}
-
-}  // namespace
-
-bool DryRunFileOps::CreateDirectory(const std::string& path) {
-    if (createdDirectories_.count(path) || Exists(path)) return false;
-    const std::string parent = Parent(path);
-    if (!createdDirectories_.count(parent) && !IsDirectory(parent)) return false;
-    createdDirectories_.insert(path);
+bool DryRunFileOps::MakeDirectoryAt(DirHandle parent, const std::string& name, int& error) {
+    const auto key = KeyOf(parent, name);
+    if (!key) {
+        error = ENOENT;
+        return false;
+    }
+    if (made_.count(*key) || (!IsPretended(parent) && real_.EntryAt(parent, name).type != EntryType::Missing)) {
+        error = EEXIST;
+        return false;
+    }
+    if (!IsPretended(parent) && ::faccessat(parent, ".", W_OK | X_OK, AT_EACCESS) != 0) {
+        error = errno;
+        return false;
+    }
+    made_.insert(*key);
     return true;
 }
 
-WriteStatus DryRunFileOps::WriteNewFile(const std::string& path, std::span<const std::uint8_t>) {
-    const std::string parent = Parent(path);
-    if (!createdDirectories_.count(parent) && !IsDirectory(parent)) return WriteStatus::CreateFailed;
-    if (createdDirectories_.count(path) || IsDirectory(path)) return WriteStatus::CreateFailed;
-    return WriteStatus::Ok;
+DirHandle DryRunFileOps::OpenSubdirectory(DirHandle parent, const std::string& name, int& error) {
+    const auto key = KeyOf(parent, name);
+    if (!key) {
+        error = ENOENT;
+        return kNoDirectory;
+    }
+    if (made_.count(*key)) {
+        Pretended directory;
+        if (IsPretended(parent)) {
+            directory = handles_[parent];
+        } else {
+            directory.root = key->first;
+            directory.nameMax = real_.NameMax(parent);
+        }
+        directory.path = key->second;
+        return Pretend(directory);
+    }
+    if (IsPretended(parent)) {
+        error = ENOENT;
+        return kNoDirectory;
+    }
+    return real_.OpenSubdirectory(parent, name, error);
+}
+
+void DryRunFileOps::CloseDirectory(DirHandle dir) {
+    if (IsPretended(dir))
+        handles_.erase(dir);
+    else
+        real_.CloseDirectory(dir);
+}
+
+std::uint64_t DryRunFileOps::NameMax(DirHandle dir) {
+    if (IsPretended(dir)) {
+        const auto it = handles_.find(dir);
+        return it == handles_.end() ? 255 : it->second.nameMax;
+    }
+    return real_.NameMax(dir);
+}
+
+DirectoryEntry DryRunFileOps::EntryAt(DirHandle dir, const std::string& name) {
+    if (IsPretended(dir)) return {};
+    return real_.EntryAt(dir, name);
+}
+
+WriteResult DryRunFileOps::WriteFileAt(DirHandle dir, const std::string& name, std::span<const std::uint8_t>) {
+    if (name.empty() || name.find('/') != std::string::npos || name.find('\0') != std::string::npos)
+        return {WriteStatus::CreateFailed, EINVAL};
+    if (name.size() > NameMax(dir)) return {WriteStatus::CreateFailed, ENAMETOOLONG};
+    if (IsPretended(dir)) return {};
+    if (dir < 0) return {WriteStatus::CreateFailed, ENOENT};
+    // The writer needs to make a temporary file beside the name and rename it.
+    if (::faccessat(dir, ".", W_OK | X_OK, AT_EACCESS) != 0) return {WriteStatus::CreateFailed, errno};
+    const DirectoryEntry existing = real_.EntryAt(dir, name);
+    if (existing.type == EntryType::Directory) return {WriteStatus::CreateFailed, EISDIR};
+    return {};
 }
 
 }  // namespace vorneck

@@ -1,11 +1,13 @@
-// File operations for a dry run: reads go to the real files, creations are
-// only pretended, answering as the real ones would (a directory that exists
-// already cannot be created; a file can only be created in a directory that
-// exists or that the dry run pretended to create).
+// File operations for a dry run: reads go to the real files; directories and
+// files are only pretended to be made, and every answer is the one the real
+// operations would give: a name already taken, a directory that does not
+// exist or cannot be written, a link where a directory is wanted.
 #pragma once
 
+#include <map>
 #include <set>
 #include <string>
+#include <utility>
 
 #include "engine/file_ops.h"
 
@@ -13,21 +15,42 @@ namespace vorneck {
 
 class DryRunFileOps : public FileOps {
 public:
-    explicit DryRunFileOps(FileOps& reads) : reads_(reads) {}
+    explicit DryRunFileOps(FileOps& real) : real_(real) {}
 
-    std::optional<std::uint64_t> MeasureFile(const std::string& path) override {
-        return reads_.MeasureFile(path);
+    std::optional<MeasuredFile> MeasureFile(const std::string& path, int& error) override {
+        return real_.MeasureFile(path, error);
     }
-    std::optional<std::uint64_t> ReadFile(const std::string& path,
-                                          std::span<std::uint8_t> buffer) override {
-        return reads_.ReadFile(path, buffer);
+    std::unique_ptr<InputFile> OpenInput(const std::string& path, int& error) override {
+        return real_.OpenInput(path, error);
     }
-    bool CreateDirectory(const std::string& path) override;
-    WriteStatus WriteNewFile(const std::string& path, std::span<const std::uint8_t> bytes) override;
+    DirHandle OpenDirectory(const std::string& path, int& error) override;
+    bool MakeDirectoryAt(DirHandle parent, const std::string& name, int& error) override;
+    DirHandle OpenSubdirectory(DirHandle parent, const std::string& name, int& error) override;
+    void CloseDirectory(DirHandle dir) override;
+    std::uint64_t NameMax(DirHandle dir) override;
+    DirectoryEntry EntryAt(DirHandle dir, const std::string& name) override;
+    WriteResult WriteFileAt(DirHandle dir, const std::string& name,
+                            std::span<const std::uint8_t> bytes) override;
 
 private:
-    FileOps& reads_;
-    std::set<std::string> createdDirectories_;
+    // A directory the dry run pretended to make: identified by the real
+    // directory it would be in (by identity, as handles get reused) and the
+    // path below it.
+    struct Pretended {
+        FileIdentity root;
+        std::uint64_t nameMax = 255;
+        std::string path;
+    };
+    static bool IsPretended(DirHandle dir) { return dir <= kFirstPretended; }
+    static constexpr DirHandle kFirstPretended = -1000000;
+
+    DirHandle Pretend(const Pretended& directory);
+    std::optional<std::pair<FileIdentity, std::string>> KeyOf(DirHandle parent, const std::string& name);
+
+    FileOps& real_;
+    std::set<std::pair<FileIdentity, std::string>> made_;
+    std::map<DirHandle, Pretended> handles_;
+    DirHandle next_ = kFirstPretended;
 };
 
 }  // namespace vorneck

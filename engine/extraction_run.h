@@ -1,4 +1,4 @@
-// The extraction run: measures the selected entries, loads each one whole,
+// The extraction run: measures the selected entries, loads each module,
 // recognises its format and hands it to the walker of its kind.
 #pragma once
 
@@ -23,12 +23,26 @@ inline constexpr const char* kUnrecognisedPrefix = "Unrecognised file format: ";
 inline constexpr const char* kDamagedPrefix = "Module is truncated or damaged: ";
 inline constexpr const char* kCompletedStatus = "Vorneck completed.";
 
+struct Services;
+
+// Offered every file the run's own detection does not recognise (the
+// command line's other formats). True when it recognised the file and
+// handed its samples to the writer; the module then counts as processed.
+class ModuleFallback {
+public:
+    virtual ~ModuleFallback() = default;
+    virtual bool ExtractOther(ExtractionState& state, Services& services, const std::string& path,
+                              std::uint64_t size) = 0;
+};
+
 // Everything the engine reaches outside itself.
 struct Services {
     FileOps& files;
     ErrorReporter& errors;
     StatusLine& status;
     RunObserver* observer = nullptr;
+    SampleOutput* output = nullptr;
+    ModuleFallback* fallback = nullptr;
 };
 
 // What the window's controls give the run.
@@ -40,7 +54,7 @@ struct RunRequest {
 enum class RunOutcome {
     NoDestination,   // refused: empty destination
     NoSelection,     // refused: nothing selected
-    NoMemory,        // measured, but no buffer (nothing measurable, or out of memory)
+    NoMemory,        // measured, but nothing to load (every selected file empty or unreadable)
     Completed,       // every selected entry was visited
 };
 
@@ -48,11 +62,14 @@ enum class RunOutcome {
 RunOutcome ExtractSelected(ExtractionState& state, const ModuleList& list,
                            const RunRequest& request, Services& services);
 
+// The most bytes of a module of this kind its format can address: a larger
+// file is loaded only that far.
+std::uint64_t AddressableSize(ModuleKind kind);
+// How many first bytes of a file DetectModuleKind looks at.
+inline constexpr std::uint64_t kDetectionBytes = 1084;
+
 // The steps of the run, exposed for tests and reuse.
 void MeasureSelectedFiles(ExtractionState& state, const ModuleList& list, Services& services);
-// Loads ModuleSize bytes of the file into the image; false (after reporting)
-// when it cannot be opened or is shorter than measured.
-bool LoadModuleImage(ExtractionState& state, const std::string& path, Services& services);
 ModuleKind DetectModuleKind(std::span<const std::uint8_t> bytes);
 void SetModuleName(ExtractionState& state, const std::string& entryText);
 void DispatchModule(ExtractionState& state, Services& services);

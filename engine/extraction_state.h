@@ -6,9 +6,13 @@
 #include <cstdint>
 #include <memory>
 #include <optional>
+#include <set>
 #include <span>
 #include <string>
 #include <vector>
+
+#include "engine/file_ops.h"
+#include "engine/sample_info.h"
 
 namespace vorneck {
 
@@ -29,19 +33,47 @@ struct ExtractionState {
     std::uint64_t LargestFileSize = 0;
     std::uint64_t SelectedCount = 0;
     std::uint64_t EntryCount = 0;
+    // Every measured input of this run: no output may replace one of them.
+    std::set<FileIdentity> ProtectedInputs;
 
-    // One buffer per run, as large as the largest selected file; holds the
-    // current module from its first byte. Only the first ModuleSize bytes
-    // belong to the current file.
+    // One buffer serves every module of a run; it grows when a module needs
+    // more and is released at the end of the run. Only the first ModuleSize
+    // bytes belong to the current module.
     std::unique_ptr<std::uint8_t[]> ModuleImage;
     std::uint64_t ModuleImageCapacity = 0;
+    // The most the buffer may grow to; a module that needs more is reported
+    // as out of memory and skipped.
+    std::uint64_t ModuleImageLimit = UINT64_MAX;
     std::uint64_t ModuleSize = 0;
 
     ModuleKind Kind = ModuleKind::None;
+    std::string ModulePath;  // as it appears in messages
     std::string ModuleName;
+    ModuleInfo Module;       // format and song name, filled by the walkers
     std::string ModuleDirectory;
-    // Set when a walker met a structure or a sample range outside the file.
+    // Set when a walker met a structure or a sample range outside the file,
+    // or the module's samples would add up to more than the file holds.
     bool ModuleDamaged = false;
+    // Bytes of samples handed to the writer for the current module, and the
+    // most they may add up to: in a sound module the samples lie side by
+    // side inside the file.
+    std::uint64_t ModuleOutputBytes = 0;
+    std::uint64_t ModuleOutputLimit = 0;
+    bool ModuleOutputStopped = false;
+    // Write 16-bit and stereo MMD instruments, decoded (command line only).
+    bool DecodeWideMmd = false;
+
+    // Output places of this run: the destination, opened once, and the
+    // directory the current module's samples go into.
+    DirHandle DestHandle = kNoDirectory;
+    DirHandle ModuleDirHandle = kNoDirectory;
+    // Below the destination, where the current module's outputs go ("" for
+    // the destination itself); the command line mirrors source folders here.
+    std::string OutputSubdirectory;
+    DirHandle SubdirectoryHandle = kNoDirectory;
+    bool SubdirectoryOpened = false;
+    // Output paths written this run: a second sample for one of them is refused.
+    std::set<std::string> WrittenOutputs;
 
     std::int64_t ModuleSampleNumber = 0;
     std::int64_t SamplesSaved = 0;   // since start-up

@@ -1,102 +1,298 @@
 #include "engine/file_ops.h"
 
+#include <atomic>
 #include <cerrno>
+#include <csignal>
+#include <cstring>
 #include <fcntl.h>
+#include <random>
 #include <sys/stat.h>
 #include <unistd.h>
 
 namespace vorneck {
 namespace {
 
+// A path with a NUL byte in it would name some other file.
+bool Usable(const std::string& path) { return !path.empty() && path.find('\0') == std::string::npos; }
+bool UsableName(const std::string& name) {
+    return Usable(name) && name.find('/') == std::string::npos && name != "." && name != "..";
+}
+
+FileIdentity IdentityOf(const struct stat& st) {
+    return {static_cast<std::uint64_t>(st.st_dev), static_cast<std::uint64_t>(st.st_ino)};
+}
+
 // Opens a regular file read-only. The type is checked before the open so that
 // a FIFO (whose open would wait for a writer) or a device is never opened;
 // O_NONBLOCK and the fstat afterwards close the gap should the path be
 // replaced in between.
-// A path with a NUL byte in it would name some other file.
-bool Usable(const std::string& path) { return path.find('\0') == std::string::npos; }
-
-int OpenRegularForReading(const std::string& path, struct stat& st) {
-    if (!Usable(path)) return -1;
-    if (::stat(path.c_str(), &st) != 0 || !S_ISREG(st.st_mode)) return -1;
+int OpenRegularForReading(const std::string& path, struct stat& st, int& error) {
+    if (!Usable(path)) {
+        error = path.empty() ? ENOENT : EINVAL;
+        return -1;
+    }
+    if (::stat(path.c_str(), &st) != 0) {
+        error = errno;
+        return -1;
+    }
+    if (!S_ISREG(st.st_mode)) {
+        error = S_ISDIR(st.st_mode) ? EISDIR : EINVAL;
+        return -1;
+    }
     const int fd = ::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC | O_NOCTTY);
-    if (fd < 0) return -1;
+    if (fd < 0) {
+        error = errno;
+        return -1;
+    }
     if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
+        error = EINVAL;
         ::close(fd);
         return -1;
     }
     return fd;
 }
 
-bool WriteAll(int fd, const std::uint8_t* data, std::uint64_t size) {
+bool WriteAll(int fd, const std::uint8_t* data, std::uint64_t size, int& error) {
     while (size > 0) {
         const std::size_t chunk = size > (std::uint64_t{1} << 30) ? (std::size_t{1} << 30)
                                                                   : static_cast<std::size_t>(size);
         const ssize_t n = ::write(fd, data, chunk);
         if (n < 0) {
             if (errno == EINTR) continue;
+            error = errno;
             return false;
         }
-        if (n == 0) return false;
+        if (n == 0) {
+            error = EIO;
+            return false;
+        }
         data += n;
         size -= static_cast<std::uint64_t>(n);
     }
     return true;
 }
 
+class PosixInputFile : public InputFile {
+public:
+    explicit PosixInputFile(int fd) : fd_(fd) {}
+    ~PosixInputFile() override { ::close(fd_); }
+    PosixInputFile(const PosixInputFile&) = delete;
+    PosixInputFile& operator=(const PosixInputFile&) = delete;
+
+    std::optional<std::uint64_t> Read(std::span<std::uint8_t> into) override {
+        std::uint64_t total = 0;
+        while (total < into.size()) {
+            const std::uint64_t left = into.size() - total;
+            const std::size_t chunk = left > (std::uint64_t{1} << 30) ? (std::size_t{1} << 30)
+                                                                      : static_cast<std::size_t>(left);
+            const ssize_t n = ::read(fd_, into.data() + total, chunk);
+            if (n < 0) {
+                if (errno == EINTR) continue;
+                return std::nullopt;
+            }
+            if (n == 0) break;
+            total += static_cast<std::uint64_t>(n);
+        }
+        return total;
+    }
+
+private:
+    int fd_;
+};
+
+// --- The temporary file being written, for the interrupt handler ----------
+//
+// Only async-signal-safe state: the handler reads a directory descriptor and
+// a fixed buffer. Signals are blocked while the record changes, so the
+// handler never sees it half-written, and a temporary file exists only
+// while it is recorded.
+volatile std::sig_atomic_t gTemporaryActive = 0;
+int gTemporaryDirectory = -1;
+char gTemporaryName[64];
+
+constexpr int kCleanupSignals[] = {SIGINT, SIGTERM, SIGHUP};
+
+void OnInterrupt(int signal) {
+    if (gTemporaryActive) ::unlinkat(gTemporaryDirectory, gTemporaryName, 0);
+    // The handler was installed for one delivery; the signal raised again
+    // ends the process with the status it would have had.
+    ::raise(signal);
+}
+
+class SignalsBlocked {
+public:
+    SignalsBlocked() {
+        sigset_t set;
+        sigemptyset(&set);
+        for (int s : kCleanupSignals) sigaddset(&set, s);
+        ::sigprocmask(SIG_BLOCK, &set, &saved_);
+    }
+    ~SignalsBlocked() { ::sigprocmask(SIG_SETMASK, &saved_, nullptr); }
+    SignalsBlocked(const SignalsBlocked&) = delete;
+    SignalsBlocked& operator=(const SignalsBlocked&) = delete;
+
+private:
+    sigset_t saved_;
+};
+
+std::string TemporaryName() {
+    static std::mt19937_64 generator{std::random_device{}()};
+    static constexpr char kAlphabet[] = "abcdefghijklmnopqrstuvwxyz0123456789";
+    std::string name = kTemporaryPrefix;
+    std::uint64_t bits = generator();
+    for (int i = 0; i < 8; ++i) {
+        name += kAlphabet[bits % 36];
+        bits /= 36;
+    }
+    return name;
+}
+
+// Creates a new temporary file in `dir` and records it; the descriptor, or
+// -1 with errno in `error`.
+int CreateTemporary(int dir, std::string& name, int& error) {
+    for (int attempt = 0; attempt < 100; ++attempt) {
+        name = TemporaryName();
+        SignalsBlocked blocked;
+        const int fd = ::openat(dir, name.c_str(),
+                                O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC | O_NOCTTY, 0666);
+        if (fd >= 0) {
+            std::memcpy(gTemporaryName, name.c_str(), name.size() + 1);
+            gTemporaryDirectory = dir;
+            gTemporaryActive = 1;
+            return fd;
+        }
+        if (errno != EEXIST) {
+            error = errno;
+            return -1;
+        }
+    }
+    error = EEXIST;
+    return -1;
+}
+
 }  // namespace
 
-std::optional<std::uint64_t> PosixFileOps::MeasureFile(const std::string& path) {
+std::optional<MeasuredFile> PosixFileOps::MeasureFile(const std::string& path, int& error) {
     struct stat st {};
-    const int fd = OpenRegularForReading(path, st);
+    const int fd = OpenRegularForReading(path, st, error);
     if (fd < 0) return std::nullopt;
     ::close(fd);
-    return static_cast<std::uint64_t>(st.st_size);
+    return MeasuredFile{static_cast<std::uint64_t>(st.st_size), IdentityOf(st)};
 }
 
-std::optional<std::uint64_t> PosixFileOps::ReadFile(const std::string& path,
-                                                    std::span<std::uint8_t> buffer) {
+std::unique_ptr<InputFile> PosixFileOps::OpenInput(const std::string& path, int& error) {
     struct stat st {};
-    const int fd = OpenRegularForReading(path, st);
-    if (fd < 0) return std::nullopt;
-    std::uint64_t total = 0;
-    while (total < buffer.size()) {
-        const std::uint64_t left = buffer.size() - total;
-        const std::size_t chunk = left > (std::uint64_t{1} << 30) ? (std::size_t{1} << 30)
-                                                                  : static_cast<std::size_t>(left);
-        const ssize_t n = ::read(fd, buffer.data() + total, chunk);
-        if (n < 0) {
-            if (errno == EINTR) continue;
-            break;
-        }
-        if (n == 0) break;
-        total += static_cast<std::uint64_t>(n);
+    const int fd = OpenRegularForReading(path, st, error);
+    if (fd < 0) return nullptr;
+    return std::make_unique<PosixInputFile>(fd);
+}
+
+DirHandle PosixFileOps::OpenDirectory(const std::string& path, int& error) {
+    if (!Usable(path)) {
+        error = path.empty() ? ENOENT : EINVAL;
+        return kNoDirectory;
     }
-    ::close(fd);
-    return total;
+    int fd = ::open(path.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    // A directory one may write into but not list is still a destination.
+    if (fd < 0 && errno == EACCES) fd = ::open(path.c_str(), O_PATH | O_DIRECTORY | O_CLOEXEC);
+    if (fd < 0) error = errno;
+    return fd;
 }
 
-bool PosixFileOps::CreateDirectory(const std::string& path) {
-    return Usable(path) && ::mkdir(path.c_str(), 0777) == 0;
+bool PosixFileOps::MakeDirectoryAt(DirHandle parent, const std::string& name, int& error) {
+    if (!UsableName(name)) {
+        error = EINVAL;
+        return false;
+    }
+    if (parent < 0) {
+        error = ENOENT;
+        return false;
+    }
+    if (::mkdirat(parent, name.c_str(), 0777) == 0) return true;
+    error = errno;
+    return false;
 }
 
-WriteStatus PosixFileOps::WriteNewFile(const std::string& path,
-                                       std::span<const std::uint8_t> bytes) {
-    if (!Usable(path)) return WriteStatus::CreateFailed;
-    // O_NONBLOCK keeps a FIFO that happens to sit at the path from blocking
-    // the run; anything but a regular file is refused.
-    const int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC | O_NOCTTY | O_NONBLOCK,
-                          0666);
-    if (fd < 0) return WriteStatus::CreateFailed;
+DirHandle PosixFileOps::OpenSubdirectory(DirHandle parent, const std::string& name, int& error) {
+    if (!UsableName(name)) {
+        error = EINVAL;
+        return kNoDirectory;
+    }
+    if (parent < 0) {
+        error = ENOENT;
+        return kNoDirectory;
+    }
+    int fd = ::openat(parent, name.c_str(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
+    if (fd < 0 && errno == EACCES)
+        fd = ::openat(parent, name.c_str(), O_PATH | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
+    if (fd < 0) error = errno;
+    return fd;
+}
+
+void PosixFileOps::CloseDirectory(DirHandle dir) {
+    if (dir >= 0) ::close(dir);
+}
+
+std::uint64_t PosixFileOps::NameMax(DirHandle dir) {
+    const long max = dir >= 0 ? ::fpathconf(dir, _PC_NAME_MAX) : -1;
+    return max > 0 ? static_cast<std::uint64_t>(max) : 255;
+}
+
+DirectoryEntry PosixFileOps::EntryAt(DirHandle dir, const std::string& name) {
     struct stat st {};
-    if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
-        ::close(fd);
-        return WriteStatus::CreateFailed;
+    if (dir < 0 || !UsableName(name) || ::fstatat(dir, name.c_str(), &st, AT_SYMLINK_NOFOLLOW) != 0) return {};
+    DirectoryEntry entry;
+    entry.identity = IdentityOf(st);
+    if (S_ISREG(st.st_mode))
+        entry.type = EntryType::Regular;
+    else if (S_ISLNK(st.st_mode))
+        entry.type = EntryType::Link;
+    else if (S_ISDIR(st.st_mode))
+        entry.type = EntryType::Directory;
+    else
+        entry.type = EntryType::Other;
+    return entry;
+}
+
+WriteResult PosixFileOps::WriteFileAt(DirHandle dir, const std::string& name,
+                                      std::span<const std::uint8_t> bytes) {
+    // Negative descriptors are never passed on: AT_FDCWD is one of them.
+    if (dir < 0) return {WriteStatus::CreateFailed, ENOENT};
+    if (!UsableName(name)) return {WriteStatus::CreateFailed, EINVAL};
+    int error = 0;
+    std::string temporary;
+    const int fd = CreateTemporary(dir, temporary, error);
+    if (fd < 0) return {WriteStatus::CreateFailed, error};
+    bool ok = WriteAll(fd, bytes.data(), bytes.size(), error);
+    if (::close(fd) != 0 && ok) {
+        ok = false;
+        error = errno;
     }
-    const bool written = WriteAll(fd, bytes.data(), bytes.size());
-    const bool closed = ::close(fd) == 0;
-    if (written && closed) return WriteStatus::Ok;
-    ::unlink(path.c_str());
-    return WriteStatus::WriteFailed;
+
+    SignalsBlocked blocked;
+    WriteResult result;
+    if (!ok) {
+        result = {WriteStatus::WriteFailed, error};
+    } else if (::renameat(dir, temporary.c_str(), dir, name.c_str()) != 0) {
+        result = {WriteStatus::CreateFailed, errno};
+    }
+    if (result.status != WriteStatus::Ok) ::unlinkat(dir, temporary.c_str(), 0);
+    gTemporaryActive = 0;
+    return result;
+}
+
+void InstallInterruptCleanup() {
+    for (int s : kCleanupSignals) {
+        struct sigaction current {};
+        ::sigaction(s, nullptr, &current);
+        // A signal the parent told us to ignore stays ignored (nohup).
+        if (current.sa_handler == SIG_IGN) continue;
+        struct sigaction action {};
+        action.sa_handler = OnInterrupt;
+        sigemptyset(&action.sa_mask);
+        action.sa_flags = SA_RESETHAND;
+        ::sigaction(s, &action, nullptr);
+    }
 }
 
 }  // namespace vorneck

@@ -1,52 +1,124 @@
 // The file operations the extraction run needs, behind an interface so that
 // tests can make any one of them fail (running as root, permission tricks do
 // not), and so that a dry run can stand in for the writer.
+//
+// Outputs are made relative to directory handles: the destination is opened
+// once per run, and everything below it is created with the *at calls, never
+// by following a link that sits at an output path.
 #pragma once
 
 #include <cstdint>
+#include <memory>
 #include <optional>
 #include <span>
 #include <string>
 
 namespace vorneck {
 
+// Device and inode: what tells two names of one file apart from two files.
+struct FileIdentity {
+    std::uint64_t device = 0;
+    std::uint64_t inode = 0;
+    bool operator==(const FileIdentity&) const = default;
+    auto operator<=>(const FileIdentity&) const = default;
+};
+
+struct MeasuredFile {
+    std::uint64_t size = 0;
+    FileIdentity identity;
+};
+
+// An input file opened for reading from its start.
+class InputFile {
+public:
+    virtual ~InputFile() = default;
+    // Reads up to into.size() bytes, continuing where the last read ended;
+    // returns how many were read (fewer only at the end of the file), or
+    // nullopt on a read error.
+    virtual std::optional<std::uint64_t> Read(std::span<std::uint8_t> into) = 0;
+};
+
+// What sits at a name inside a directory, without following a link there.
+enum class EntryType { Missing, Regular, Link, Directory, Other };
+struct DirectoryEntry {
+    EntryType type = EntryType::Missing;
+    FileIdentity identity;
+};
+
 enum class WriteStatus {
     Ok,
-    CreateFailed,  // the file could not be created or truncated
-    WriteFailed,   // created, but a write or the close failed; the file was removed
+    CreateFailed,  // the file could not be created
+    WriteFailed,   // created, but a write or the close failed; nothing was replaced
 };
+
+struct WriteResult {
+    WriteStatus status = WriteStatus::Ok;
+    int error = 0;  // errno of the call that failed
+};
+
+// An open directory. Invalid handles (-1) make every call on them fail with
+// ENOENT, so that a destination that could not be opened still yields one
+// "cannot create" per output, as a missing directory would.
+using DirHandle = int;
+inline constexpr DirHandle kNoDirectory = -1;
 
 class FileOps {
 public:
     virtual ~FileOps() = default;
 
-    // Opens an existing regular file for reading and returns its size.
-    // Anything that is not a regular file (FIFO, device, socket, directory)
-    // is refused without being opened for I/O.
-    virtual std::optional<std::uint64_t> MeasureFile(const std::string& path) = 0;
+    // --- Inputs ---------------------------------------------------------
+    // Opens an existing regular file for reading and returns its size and
+    // identity. Anything that is not a regular file (FIFO, device, socket,
+    // directory) is refused without being opened for I/O. `error` gets errno.
+    virtual std::optional<MeasuredFile> MeasureFile(const std::string& path, int& error) = 0;
+    // Opens a regular file for reading, or nullptr (with errno in `error`).
+    virtual std::unique_ptr<InputFile> OpenInput(const std::string& path, int& error) = 0;
 
-    // Reads up to buffer.size() bytes of a regular file from its start and
-    // returns how many were read, or nullopt when it cannot be opened.
-    virtual std::optional<std::uint64_t> ReadFile(const std::string& path,
-                                                  std::span<std::uint8_t> buffer) = 0;
-
-    // Creates one directory; fails when it exists already.
-    virtual bool CreateDirectory(const std::string& path) = 0;
-
-    // Creates or truncates the file at path and writes bytes to it.
-    virtual WriteStatus WriteNewFile(const std::string& path,
-                                     std::span<const std::uint8_t> bytes) = 0;
+    // --- Outputs --------------------------------------------------------
+    // Opens a directory the user named; a link there is followed (the user
+    // chose it).
+    virtual DirHandle OpenDirectory(const std::string& path, int& error) = 0;
+    // Creates the directory `name` inside `parent`; fails when anything of
+    // that name exists already.
+    virtual bool MakeDirectoryAt(DirHandle parent, const std::string& name, int& error) = 0;
+    // Opens the directory `name` inside `parent` only if it is a real
+    // directory: a link at that name is not followed.
+    virtual DirHandle OpenSubdirectory(DirHandle parent, const std::string& name, int& error) = 0;
+    virtual void CloseDirectory(DirHandle dir) = 0;
+    // The longest file name the directory's file system allows, in bytes.
+    virtual std::uint64_t NameMax(DirHandle dir) = 0;
+    // What is at `name` inside `dir`, links not followed.
+    virtual DirectoryEntry EntryAt(DirHandle dir, const std::string& name) = 0;
+    // Writes `bytes` as the file `name` inside `dir`: to a temporary file in
+    // the same directory first, then renamed over the name, so that the name
+    // holds either its old content or the whole new one, never part of it.
+    // A link at the name is replaced, never followed.
+    virtual WriteResult WriteFileAt(DirHandle dir, const std::string& name,
+                                    std::span<const std::uint8_t> bytes) = 0;
 };
 
 // The real thing, over POSIX calls. Never throws.
 class PosixFileOps : public FileOps {
 public:
-    std::optional<std::uint64_t> MeasureFile(const std::string& path) override;
-    std::optional<std::uint64_t> ReadFile(const std::string& path,
-                                          std::span<std::uint8_t> buffer) override;
-    bool CreateDirectory(const std::string& path) override;
-    WriteStatus WriteNewFile(const std::string& path,
-                             std::span<const std::uint8_t> bytes) override;
+    std::optional<MeasuredFile> MeasureFile(const std::string& path, int& error) override;
+    std::unique_ptr<InputFile> OpenInput(const std::string& path, int& error) override;
+    DirHandle OpenDirectory(const std::string& path, int& error) override;
+    bool MakeDirectoryAt(DirHandle parent, const std::string& name, int& error) override;
+    DirHandle OpenSubdirectory(DirHandle parent, const std::string& name, int& error) override;
+    void CloseDirectory(DirHandle dir) override;
+    std::uint64_t NameMax(DirHandle dir) override;
+    DirectoryEntry EntryAt(DirHandle dir, const std::string& name) override;
+    WriteResult WriteFileAt(DirHandle dir, const std::string& name,
+                            std::span<const std::uint8_t> bytes) override;
 };
+
+// Temporary files of the writer start with this; they are hidden, so that
+// a file list never shows one left behind by a crash.
+inline constexpr const char* kTemporaryPrefix = ".vorneck-";
+
+// Removes the temporary file being written, if any, when SIGINT, SIGTERM or
+// SIGHUP arrives, then lets the signal end the process as it would have.
+// Front ends call it once at start-up.
+void InstallInterruptCleanup();
 
 }  // namespace vorneck

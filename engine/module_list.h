@@ -18,6 +18,9 @@ public:
     virtual std::string EntryText(std::uint64_t position) const = 0;
     // The path the entry's file is opened by.
     virtual std::string EntryPath(std::uint64_t position) const = 0;
+    // Where below the destination the entry's outputs go: "" for the
+    // destination itself, else a relative path of directories ("a/b").
+    virtual std::string EntryOutputDirectory(std::uint64_t /*position*/) const { return {}; }
 };
 
 }  // namespace vorneck

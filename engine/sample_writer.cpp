@@ -1,8 +1,165 @@
 #include "engine/sample_writer.h"
 
+#include <cerrno>
+
 #include "engine/byte_reader.h"
 
 namespace vorneck {
+namespace {
+
+std::string WithSlash(std::string path) {
+    if (path.empty() || path.back() != '/') path += '/';
+    return path;
+}
+
+// Where outputs go when no per-module directory is made: the destination,
+// or the current module's sub-directory of it (made as needed, each level
+// a real directory; a link on the way is not followed).
+DirHandle BaseDirectory(ExtractionState& state, Services& services) {
+    if (state.OutputSubdirectory.empty()) return state.DestHandle;
+    if (state.SubdirectoryOpened) return state.SubdirectoryHandle;
+    state.SubdirectoryOpened = true;
+    DirHandle dir = state.DestHandle;
+    bool owned = false;
+    std::string path = WithSlash(state.DestDirectory);
+    std::size_t start = 0;
+    while (start <= state.OutputSubdirectory.size()) {
+        std::size_t end = state.OutputSubdirectory.find('/', start);
+        if (end == std::string::npos) end = state.OutputSubdirectory.size();
+        const std::string level = state.OutputSubdirectory.substr(start, end - start);
+        start = end + 1;
+        if (level.empty()) continue;
+        path += level;
+        int error = 0;
+        if (!services.files.MakeDirectoryAt(dir, level, error) && error != EEXIST) {
+            const std::string message = kCreateDirectoryFailedPrefix + path;
+            services.errors.Report({message, state.ModulePath, true, error, ReportKind::Failure});
+        }
+        const DirHandle next = services.files.OpenSubdirectory(dir, level, error);
+        if (owned) services.files.CloseDirectory(dir);
+        dir = next;
+        owned = true;
+        path += '/';
+        if (dir == kNoDirectory) break;
+    }
+    state.SubdirectoryHandle = dir;
+    return dir;
+}
+
+std::string BasePath(const ExtractionState& state) {
+    std::string path = WithSlash(state.DestDirectory);
+    if (!state.OutputSubdirectory.empty()) path += WithSlash(state.OutputSubdirectory);
+    return path;
+}
+
+// Makes the module's own directory at its first sample. Failing to make it
+// (it may exist already) is reported, and the samples still go into it if
+// it is a real directory.
+void SetUpModuleDirectory(ExtractionState& state, Services& services) {
+    const DirHandle parent = BaseDirectory(state, services);
+    const std::string name = CutAtCharacter(state.ModuleName, services.files.NameMax(parent));
+    state.ModuleDirectory = BasePath(state) + name;
+    int error = 0;
+    if (!services.files.MakeDirectoryAt(parent, name, error)) {
+        const std::string message = kCreateDirectoryFailedPrefix + state.ModuleDirectory;
+        services.errors.Report({message, state.ModulePath, true, error, ReportKind::Failure});
+    }
+    services.files.CloseDirectory(state.ModuleDirHandle);
+    state.ModuleDirHandle = services.files.OpenSubdirectory(parent, name, error);
+    state.ModuleDirectory += '/';
+}
+
+void Notify(const ExtractionState& state, Services& services, SampleEvent event) {
+    if (!services.observer) return;
+    event.modulePath = state.ModulePath;
+    event.module = &state.Module;
+    services.observer->SampleDone(event);
+}
+
+void Save(ExtractionState& state, Services& services, std::span<const std::uint8_t> stored,
+          std::optional<std::uint64_t> offset, std::int64_t number, const SampleInfo& info) {
+    SampleEvent event;
+    event.sample = &info;
+    event.number = number;
+    event.offset = offset;
+    event.length = offset ? std::optional<std::uint64_t>(stored.size()) : std::nullopt;
+    event.stored = stored;
+
+    // The samples of a sound module lie side by side inside its file: more
+    // than the file holds means the table is damaged or hostile. That sample
+    // and every later one are left out.
+    if (state.ModuleOutputStopped || stored.size() > state.ModuleOutputLimit - state.ModuleOutputBytes ||
+        state.ModuleOutputBytes > state.ModuleOutputLimit) {
+        state.ModuleOutputStopped = true;
+        state.ModuleDamaged = true;
+        event.fate = SampleFate::Skipped;
+        Notify(state, services, event);
+        return;
+    }
+    state.ModuleOutputBytes += stored.size();
+
+    if (number == 0 && state.PerModuleDirs) SetUpModuleDirectory(state, services);
+    const DirHandle dir = state.PerModuleDirs ? state.ModuleDirHandle : BaseDirectory(state, services);
+
+    const SampleContext context{state.ModulePath, state.ModuleName, &state.Module, &info, number};
+    const std::uint64_t maxName = services.files.NameMax(dir);
+    const std::string name = services.output ? services.output->FileName(context, maxName)
+                                             : DefaultSampleName(number, state.ModuleName, maxName);
+    const std::string path = (state.PerModuleDirs ? state.ModuleDirectory : BasePath(state)) + name;
+    event.outputPath = path;
+
+    const auto fail = [&](const char* prefix, int error, bool refused) {
+        const std::string message = prefix + path;
+        services.errors.Report({message, state.ModulePath, true, error, ReportKind::Failure});
+        event.fate = refused ? SampleFate::Refused : SampleFate::Failed;
+        // A refused output still uses up its number, so that the module's
+        // other samples keep their own names.
+        if (refused) ++state.ModuleSampleNumber;
+        Notify(state, services, event);
+    };
+
+    // Never a second file under one name in one run, and never over an input.
+    if (state.WrittenOutputs.count(path)) return fail(kCreateFailedPrefix, EEXIST, true);
+    const DirectoryEntry existing = services.files.EntryAt(dir, name);
+    if (existing.type == EntryType::Regular && state.ProtectedInputs.count(existing.identity))
+        return fail(kCreateFailedPrefix, EEXIST, true);
+    // Only a file or a link is replaced; a directory, FIFO or device is left alone.
+    if (existing.type == EntryType::Directory) return fail(kCreateFailedPrefix, EISDIR, false);
+    if (existing.type == EntryType::Other) return fail(kCreateFailedPrefix, EEXIST, false);
+
+    PreparedSample prepared;
+    if (services.output) {
+        prepared = services.output->Prepare(context, stored);
+        if (prepared.action == PreparedSample::Action::Duplicate) {
+            ++state.ModuleSampleNumber;
+            event.fate = SampleFate::Duplicate;
+            event.duplicateOf = prepared.duplicateOf;
+            Notify(state, services, event);
+            return;
+        }
+        if (prepared.action == PreparedSample::Action::Fail) {
+            services.errors.Report({prepared.failure, state.ModulePath, false, 0, ReportKind::Failure});
+            event.fate = SampleFate::Failed;
+            Notify(state, services, event);
+            return;
+        }
+    }
+    const std::span<const std::uint8_t> bytes =
+        prepared.useStored ? stored : std::span<const std::uint8_t>(prepared.bytes);
+
+    const WriteResult result = services.files.WriteFileAt(dir, name, bytes);
+    if (result.status == WriteStatus::CreateFailed) return fail(kCreateFailedPrefix, result.error, false);
+    if (result.status == WriteStatus::WriteFailed) return fail(kWriteFailedPrefix, result.error, false);
+
+    state.WrittenOutputs.insert(path);
+    ++state.ModuleSampleNumber;
+    ++state.SamplesSaved;
+    if (services.output) services.output->Written(context, path, prepared);
+    event.fate = SampleFate::Written;
+    Notify(state, services, event);
+}
+
+}  // namespace
 
 std::string SamplePrefix(std::int64_t number) {
     std::string prefix = std::to_string(number) + "_";
@@ -10,47 +167,47 @@ std::string SamplePrefix(std::int64_t number) {
     return prefix;
 }
 
+std::string CutAtCharacter(const std::string& text, std::uint64_t maxBytes) {
+    if (text.size() <= maxBytes) return text;
+    std::size_t end = static_cast<std::size_t>(maxBytes);
+    // Step back over continuation bytes to the start of the character that
+    // would be split, if it is a well-formed multi-byte character.
+    std::size_t start = end;
+    while (start > 0 && (static_cast<unsigned char>(text[start]) & 0xC0) == 0x80 && end - start < 3) --start;
+    const auto lead = static_cast<unsigned char>(text[start]);
+    const std::size_t width = lead >= 0xF0 ? 4 : lead >= 0xE0 ? 3 : lead >= 0xC0 ? 2 : 1;
+    if (start < end && width > end - start) end = start;
+    return text.substr(0, end);
+}
+
+std::string DefaultSampleName(std::int64_t number, const std::string& moduleName, std::uint64_t maxBytes) {
+    const std::string prefix = SamplePrefix(number);
+    if (maxBytes <= prefix.size()) return prefix;
+    return prefix + CutAtCharacter(moduleName, maxBytes - prefix.size());
+}
+
 void SaveSample(ExtractionState& state, Services& services, std::int64_t offset,
-                std::int64_t length, std::int64_t number) {
+                std::int64_t length, std::int64_t number, const SampleInfo& info) {
     if (length <= 0) return;
     const ByteReader reader(state.ModuleBytes());
     const ClampedRange range = reader.clamp(offset, length);
     if (range.clipped) state.ModuleDamaged = true;
     if (range.outside) return;
+    Save(state, services, reader.bytes(range), range.offset, number, info);
+}
 
-    if (number == 0 && state.PerModuleDirs) {
-        state.ModuleDirectory = state.DestDirectory;
-        if (state.ModuleDirectory.empty() || state.ModuleDirectory.back() != '/')
-            state.ModuleDirectory += '/';
-        state.ModuleDirectory += state.ModuleName;
-        if (!services.files.CreateDirectory(state.ModuleDirectory))
-            services.errors.ErrorReport(kCreateDirectoryFailedPrefix + state.ModuleDirectory);
-        state.ModuleDirectory += '/';
-    }
+void SaveSampleBytes(ExtractionState& state, Services& services, std::span<const std::uint8_t> bytes,
+                     std::int64_t number, const SampleInfo& info) {
+    if (bytes.empty()) return;
+    Save(state, services, bytes, std::nullopt, number, info);
+}
 
-    std::string path;
-    if (state.PerModuleDirs) {
-        path = state.ModuleDirectory;
-    } else {
-        path = state.DestDirectory;
-        if (path.empty() || path.back() != '/') path += '/';
-    }
-    path += SamplePrefix(number);
-    path += state.ModuleName;
-
-    switch (services.files.WriteNewFile(path, reader.bytes(range))) {
-        case WriteStatus::CreateFailed:
-            services.errors.ErrorReport(kCreateFailedPrefix + path);
-            return;
-        case WriteStatus::WriteFailed:
-            services.errors.ErrorReport(kWriteFailedPrefix + path);
-            return;
-        case WriteStatus::Ok:
-            break;
-    }
-    ++state.ModuleSampleNumber;
-    ++state.SamplesSaved;
-    if (services.observer) services.observer->SampleWritten(path, range.offset, range.length);
+void FinishModuleOutput(ExtractionState& state, Services& services) {
+    services.files.CloseDirectory(state.ModuleDirHandle);
+    state.ModuleDirHandle = kNoDirectory;
+    if (state.SubdirectoryHandle != state.DestHandle) services.files.CloseDirectory(state.SubdirectoryHandle);
+    state.SubdirectoryHandle = kNoDirectory;
+    state.SubdirectoryOpened = false;
 }
 
 }  // namespace vorneck

@@ -2,6 +2,8 @@
 #pragma once
 
 #include <cstdint>
+#include <span>
+#include <string>
 
 #include "engine/extraction_run.h"
 
@@ -15,11 +17,28 @@ inline constexpr const char* kWriteFailedPrefix = "Failed to write (disk full?):
 // characters (0_, 12_, 999_, 1000).
 std::string SamplePrefix(std::int64_t number);
 
+// Cuts `text` to at most `maxBytes` bytes without splitting a UTF-8
+// character (bytes that are not valid UTF-8 count as characters of one byte).
+std::string CutAtCharacter(const std::string& text, std::uint64_t maxBytes);
+
+// The seed's output name, "N_module", with the module-name part shortened
+// when the whole would be longer than `maxBytes`.
+std::string DefaultSampleName(std::int64_t number, const std::string& moduleName, std::uint64_t maxBytes);
+
 // Writes `length` bytes of the current module from `offset` as sample
 // `number`. Lengths of 0 or less write nothing. The range is cut to the
 // bytes of the current file; a range cut short, or lying wholly outside,
 // marks the module as damaged.
 void SaveSample(ExtractionState& state, Services& services, std::int64_t offset,
-                std::int64_t length, std::int64_t number);
+                std::int64_t length, std::int64_t number, const SampleInfo& info = {});
+
+// Writes bytes that are not a range of the module (a decoded sample) as
+// sample `number`, under the same rules.
+void SaveSampleBytes(ExtractionState& state, Services& services, std::span<const std::uint8_t> bytes,
+                     std::int64_t number, const SampleInfo& info);
+
+// Closes the current module's output directory; the run calls it after each
+// module.
+void FinishModuleOutput(ExtractionState& state, Services& services);
 
 }  // namespace vorneck

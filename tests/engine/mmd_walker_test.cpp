@@ -80,6 +80,38 @@ TEST(MmdWalker, SlotsTypesAndLengths) {
               (std::vector<std::string>{"Unknown instrument type found.", "Unknown instrument type found."}));
 }
 
+TEST(MmdWalker, TypeBoundariesAndNegativeEntries) {
+    Bytes b = HandMade(6);
+    // Types 7 and 8 sit on either side of the last known sample type;
+    // negative table entries are empty slots, like zero.
+    PutInstrument(b, 0, 500, 30, 7);
+    std::fill_n(b.begin() + 506, 30, 0x11);
+    PutInstrument(b, 1, 600, 30, 8);
+    demo::PutBe32(b, 1000 + 4 * 2, 0xFFFFFFFBu);  // -5
+    demo::PutBe32(b, 1000 + 4 * 3, 0x80000000u);  // the most negative
+    PutInstrument(b, 4, 700, 20, 0x8000);          // -32768
+    PutInstrument(b, 5, 800, 20, 0x7FFF);
+    MmdRun run(b);
+    ASSERT_EQ(run.h.recorder.written.size(), 1u);
+    EXPECT_EQ(run.Sample(0), Bytes(30, 0x11));
+    EXPECT_EQ(run.h.recorder.errors, std::vector<std::string>(3, "Unknown instrument type found."));
+}
+
+TEST(MmdWalker, DamageIsReportedForItsOwnModuleOnly) {
+    TempDir src;
+    TempDir out;
+    Bytes damaged = HandMade(1);
+    demo::PutBe32(damaged, 8, 0x7FFFFFF0u);
+    src.Write("1-bad.med", damaged);
+    Bytes good = HandMade(1);
+    PutInstrument(good, 0, 500, 10, 0);
+    src.Write("2-good.med", good);
+    RunHarness h;
+    h.Run(ListOf(src.path(), {"1-bad.med", "2-good.med"}), out.path());
+    EXPECT_EQ(h.recorder.errors, std::vector<std::string>{"Module is truncated or damaged: " + src / "1-bad.med"});
+    EXPECT_EQ(h.state.SamplesSaved, 1);
+}
+
 TEST(MmdWalker, NoSlotsWritesNothingAndStillCounts) {
     MmdRun run(HandMade(0));
     EXPECT_TRUE(run.h.recorder.written.empty());

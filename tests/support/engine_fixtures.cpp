@@ -1,6 +1,7 @@
 #include "tests/support/engine_fixtures.h"
 
 #include <algorithm>
+#include <cerrno>
 #include <cstdlib>
 #include <fstream>
 #include <iterator>
@@ -54,36 +55,69 @@ std::vector<std::string> FilesIn(const std::string& directory) {
     return names;
 }
 
-std::optional<std::uint64_t> ScriptedFileOps::MeasureFile(const std::string& path) {
+std::optional<MeasuredFile> ScriptedFileOps::MeasureFile(const std::string& path, int& error) {
     measured.push_back(path);
-    if (failMeasure && failMeasure(path)) return std::nullopt;
-    return PosixFileOps::MeasureFile(path);
-}
-
-std::optional<std::uint64_t> ScriptedFileOps::ReadFile(const std::string& path,
-                                                       std::span<std::uint8_t> buffer) {
-    read.push_back(path);
-    if (failRead && failRead(path)) return std::nullopt;
-    const auto got = PosixFileOps::ReadFile(path, buffer);
-    if (got && *got > 0 && shortRead && shortRead(path)) return *got - 1;
-    return got;
-}
-
-bool ScriptedFileOps::CreateDirectory(const std::string& path) {
-    if (failCreateDirectory && failCreateDirectory(path)) return false;
-    return PosixFileOps::CreateDirectory(path);
-}
-
-WriteStatus ScriptedFileOps::WriteNewFile(const std::string& path, std::span<const std::uint8_t> bytes) {
-    if (failCreate && failCreate(path)) return WriteStatus::CreateFailed;
-    if (failWrite && failWrite(path)) {
-        // A full disk: the file was created and part of it written, then the
-        // real writer removes it again.
-        PosixFileOps::WriteNewFile(path, bytes.first(bytes.size() / 2));
-        std::filesystem::remove(path);
-        return WriteStatus::WriteFailed;
+    if (failMeasure && failMeasure(path)) {
+        error = EACCES;
+        return std::nullopt;
     }
-    return PosixFileOps::WriteNewFile(path, bytes);
+    return PosixFileOps::MeasureFile(path, error);
+}
+
+namespace {
+
+// Counts what is read, and can end a file one byte early.
+class ScriptedInput : public InputFile {
+public:
+    ScriptedInput(std::unique_ptr<InputFile> real, std::uint64_t& counter, bool shortRead)
+        : real_(std::move(real)), counter_(counter), short_(shortRead) {}
+    std::optional<std::uint64_t> Read(std::span<std::uint8_t> into) override {
+        auto got = real_->Read(into);
+        if (got && short_ && *got > 0 && *got == into.size()) {
+            --*got;
+            short_ = false;
+        }
+        if (got) counter_ += *got;
+        return got;
+    }
+
+private:
+    std::unique_ptr<InputFile> real_;
+    std::uint64_t& counter_;
+    bool short_;
+};
+
+}  // namespace
+
+std::unique_ptr<InputFile> ScriptedFileOps::OpenInput(const std::string& path, int& error) {
+    read.push_back(path);
+    if (failRead && failRead(path)) {
+        error = EIO;
+        return nullptr;
+    }
+    auto real = PosixFileOps::OpenInput(path, error);
+    if (!real) return nullptr;
+    return std::make_unique<ScriptedInput>(std::move(real), bytesRead, shortRead && shortRead(path));
+}
+
+bool ScriptedFileOps::MakeDirectoryAt(DirHandle parent, const std::string& name, int& error) {
+    if (failCreateDirectory && failCreateDirectory(name)) {
+        error = EACCES;
+        return false;
+    }
+    return PosixFileOps::MakeDirectoryAt(parent, name, error);
+}
+
+std::uint64_t ScriptedFileOps::NameMax(DirHandle dir) {
+    return nameMax ? nameMax : PosixFileOps::NameMax(dir);
+}
+
+WriteResult ScriptedFileOps::WriteFileAt(DirHandle dir, const std::string& name,
+                                         std::span<const std::uint8_t> bytes) {
+    if (failCreate && failCreate(name)) return {WriteStatus::CreateFailed, EACCES};
+    if (nameMax && name.size() > nameMax) return {WriteStatus::CreateFailed, ENAMETOOLONG};
+    if (failWrite && failWrite(name)) return {WriteStatus::WriteFailed, ENOSPC};
+    return PosixFileOps::WriteFileAt(dir, name, bytes);
 }
 
 SourceFileList ListOf(const std::string& directory, std::vector<std::string> names,

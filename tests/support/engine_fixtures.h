@@ -38,12 +38,21 @@ std::vector<std::string> FilesIn(const std::string& directory);  // sorted names
 class Recorder : public ErrorReporter, public StatusLine, public RunObserver {
 public:
     void ErrorReport(std::string_view message) override { errors.emplace_back(message); }
+    void Report(const vorneck::Report& report) override {
+        reports.push_back({std::string(report.text), std::string(report.module), report.osError, report.kind});
+        ErrorReport(report.text);
+    }
     void SetPanel(int panel, std::string_view text) override {
         panels[panel] = std::string(text);
         statusLog.emplace_back(std::to_string(panel) + ":" + std::string(text));
     }
-    void SampleWritten(std::string_view path, std::uint64_t offset, std::uint64_t length) override {
-        written.push_back({std::string(path), offset, length});
+    void SampleDone(const SampleEvent& event) override {
+        events.push_back({std::string(event.outputPath), event.number, event.fate, event.stored.size()});
+        if (event.fate == SampleFate::Written)
+            written.push_back({std::string(event.outputPath), event.offset.value_or(0), event.length.value_or(0)});
+    }
+    void EntryDone(std::uint64_t done, std::uint64_t total) override {
+        if (onEntryDone) onEntryDone(done, total);
     }
 
     struct Written {
@@ -51,13 +60,29 @@ public:
         std::uint64_t offset;
         std::uint64_t length;
     };
+    struct Reported {
+        std::string text;
+        std::string module;
+        int osError;
+        ReportKind kind;
+    };
+    struct Event {
+        std::string path;
+        std::int64_t number;
+        SampleFate fate;
+        std::uint64_t size;
+    };
     std::vector<std::string> errors;
+    std::vector<Reported> reports;
+    std::vector<Event> events;
+    std::function<void(std::uint64_t, std::uint64_t)> onEntryDone;
     std::string panels[4];
     std::vector<std::string> statusLog;
     std::vector<Written> written;
 };
 
-// Real file operations, with hooks that can make any call fail.
+// Real file operations, with hooks that can make any call fail. Output hooks
+// are given the file or directory name being made.
 class ScriptedFileOps : public PosixFileOps {
 public:
     std::function<bool(const std::string&)> failMeasure;
@@ -65,15 +90,18 @@ public:
     std::function<bool(const std::string&)> shortRead;  // read one byte less
     std::function<bool(const std::string&)> failCreateDirectory;
     std::function<bool(const std::string&)> failCreate;
-    std::function<bool(const std::string&)> failWrite;  // creates the file, then fails
+    std::function<bool(const std::string&)> failWrite;  // creates the temporary file, then fails
     std::vector<std::string> measured;
     std::vector<std::string> read;
+    std::uint64_t bytesRead = 0;
+    std::uint64_t nameMax = 0;  // when set, the longest name the "file system" takes
 
-    std::optional<std::uint64_t> MeasureFile(const std::string& path) override;
-    std::optional<std::uint64_t> ReadFile(const std::string& path,
-                                          std::span<std::uint8_t> buffer) override;
-    bool CreateDirectory(const std::string& path) override;
-    WriteStatus WriteNewFile(const std::string& path, std::span<const std::uint8_t> bytes) override;
+    std::optional<MeasuredFile> MeasureFile(const std::string& path, int& error) override;
+    std::unique_ptr<InputFile> OpenInput(const std::string& path, int& error) override;
+    bool MakeDirectoryAt(DirHandle parent, const std::string& name, int& error) override;
+    std::uint64_t NameMax(DirHandle dir) override;
+    WriteResult WriteFileAt(DirHandle dir, const std::string& name,
+                            std::span<const std::uint8_t> bytes) override;
 };
 
 // A run over a SourceFileList with recording front ends.
@@ -83,7 +111,7 @@ struct RunHarness {
     Recorder recorder;
     Services services{files, recorder, recorder, &recorder};
 
-    RunOutcome Run(const SourceFileList& list, const std::string& dest, bool perModule = false) {
+    RunOutcome Run(const ModuleList& list, const std::string& dest, bool perModule = false) {
         return ExtractSelected(state, list, {dest, perModule}, services);
     }
 };

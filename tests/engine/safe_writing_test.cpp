@@ -1,0 +1,312 @@
+// What a run may and may not do to the user's disk: links at output paths,
+// a destination swapped during the run, full disks, the inputs themselves,
+// hostile sample tables, huge files, long names and name collisions.
+#include <gtest/gtest.h>
+#include <fcntl.h>
+#include <signal.h>
+#include <sys/resource.h>
+#include <unistd.h>
+
+#include <filesystem>
+
+#include "engine/sample_writer.h"
+#include "tests/support/engine_fixtures.h"
+
+namespace vorneck {
+namespace {
+
+using demo::Bytes;
+using testing::FilesIn;
+using testing::ListOf;
+using testing::ReadAll;
+using testing::RunHarness;
+using testing::TempDir;
+
+Bytes ModWith(std::vector<std::size_t> lengths) {
+    demo::ModRecipe recipe;
+    std::uint8_t fill = 1;
+    for (auto n : lengths) recipe.samples.push_back({"", Bytes(n, fill++)});
+    return demo::BuildMod(recipe);
+}
+
+// The modules of a list given as whole paths, in the order given.
+class PathList : public ModuleList {
+public:
+    explicit PathList(std::vector<std::string> paths) : paths_(std::move(paths)) {}
+    std::uint64_t EntryCount() const override { return paths_.size(); }
+    std::uint64_t SelectedCount() const override { return paths_.size(); }
+    bool IsSelected(std::uint64_t p) const override { return p < paths_.size(); }
+    std::string EntryText(std::uint64_t p) const override { return paths_.at(p); }
+    std::string EntryPath(std::uint64_t p) const override { return paths_.at(p); }
+
+private:
+    std::vector<std::string> paths_;
+};
+
+TEST(SafeWriting, LinksAtOutputPathsAreReplacedNotFollowed) {
+    TempDir src;
+    TempDir out;
+    TempDir home;
+    src.Write("song.mod", ModWith({10, 20, 30}));
+    const auto bashrc = home.Write(".bashrc", Bytes(7, 'b'));
+    std::filesystem::create_symlink(bashrc, out / "0_song.mod");
+    std::filesystem::create_symlink(home / "planted", out / "1_song.mod");
+    std::filesystem::create_hard_link(bashrc, out / "2_song.mod");
+    RunHarness h;
+    h.Run(ListOf(src.path(), {"song.mod"}), out.path());
+    EXPECT_TRUE(h.recorder.errors.empty());
+    EXPECT_EQ(ReadAll(bashrc), Bytes(7, 'b'));
+    EXPECT_FALSE(std::filesystem::exists(home / "planted"));
+    for (int i = 0; i < 3; ++i) {
+        const std::string path = out / (std::to_string(i) + "_song.mod");
+        EXPECT_FALSE(std::filesystem::is_symlink(path));
+        EXPECT_EQ(ReadAll(path), Bytes(10 * (i + 1), static_cast<std::uint8_t>(i + 1)));
+    }
+}
+
+TEST(SafeWriting, APerModuleDirectoryThatIsALinkIsNotFilled) {
+    TempDir src;
+    TempDir out;
+    TempDir elsewhere;
+    src.Write("song.mod", ModWith({10, 20}));
+    std::filesystem::create_directory_symlink(elsewhere.path(), out / "song.mod");
+    RunHarness h;
+    h.Run(ListOf(src.path(), {"song.mod"}), out.path(), true);
+    EXPECT_TRUE(FilesIn(elsewhere.path()).empty());
+    // The directory cannot be made, and no sample can be created in it; the
+    // failed first sample keeps number 0, so the directory step runs twice.
+    const std::vector<std::string> expected = {
+        "Unable to create directory: " + out / "song.mod",
+        "Failed to create: " + out / "song.mod/0_song.mod",
+        "Unable to create directory: " + out / "song.mod",
+        "Failed to create: " + out / "song.mod/0_song.mod",
+    };
+    EXPECT_EQ(h.recorder.errors, expected);
+    EXPECT_EQ(h.state.SamplesSaved, 0);
+}
+
+TEST(SafeWriting, ADestinationSwappedDuringTheRunIsNotFollowed) {
+    TempDir src;
+    TempDir base;
+    TempDir elsewhere;
+    src.Write("a.mod", ModWith({10}));
+    src.Write("b.mod", ModWith({10}));
+    const std::string dest = base.Mkdir("dest");
+    RunHarness h;
+    h.recorder.onEntryDone = [&](std::uint64_t done, std::uint64_t) {
+        if (done != 1) return;
+        std::filesystem::rename(dest, base / "moved");
+        std::filesystem::create_directory_symlink(elsewhere.path(), dest);
+    };
+    h.Run(ListOf(src.path(), {"a.mod", "b.mod"}), dest);
+    EXPECT_TRUE(FilesIn(elsewhere.path()).empty());
+    EXPECT_EQ(FilesIn(base / "moved"), (std::vector<std::string>{"0_a.mod", "0_b.mod"}));
+
+    // The same with per-module directories: b's directory is made in the
+    // directory the run opened.
+    RunHarness h2;
+    const std::string dest2 = base.Mkdir("dest2");
+    h2.recorder.onEntryDone = [&](std::uint64_t done, std::uint64_t) {
+        if (done != 1) return;
+        std::filesystem::rename(dest2, base / "moved2");
+        std::filesystem::create_directory_symlink(elsewhere.path(), dest2);
+    };
+    h2.Run(ListOf(src.path(), {"a.mod", "b.mod"}), dest2, true);
+    EXPECT_TRUE(FilesIn(elsewhere.path()).empty());
+    EXPECT_EQ(FilesIn(base / "moved2"),
+              (std::vector<std::string>{"a.mod/", "a.mod/0_a.mod", "b.mod/", "b.mod/0_b.mod"}));
+}
+
+TEST(SafeWriting, AFullDiskKeepsTheEarlierOutput) {
+    TempDir src;
+    TempDir out;
+    src.Write("a.mod", ModWith({8000}));
+    const auto old = out.Write("0_a.mod", Bytes(500, 'o'));
+    struct rlimit saved {};
+    ASSERT_EQ(::getrlimit(RLIMIT_FSIZE, &saved), 0);
+    auto* previous = ::signal(SIGXFSZ, SIG_IGN);
+    struct rlimit limit = saved;
+    limit.rlim_cur = 4096;
+    ASSERT_EQ(::setrlimit(RLIMIT_FSIZE, &limit), 0);
+    RunHarness h;
+    h.Run(ListOf(src.path(), {"a.mod"}), out.path());
+    ::setrlimit(RLIMIT_FSIZE, &saved);
+    ::signal(SIGXFSZ, previous);
+    EXPECT_EQ(h.recorder.errors, std::vector<std::string>{"Failed to write (disk full?): " + out / "0_a.mod"});
+    EXPECT_EQ(h.recorder.reports.at(0).osError, EFBIG);
+    EXPECT_EQ(ReadAll(old), Bytes(500, 'o'));
+    EXPECT_EQ(FilesIn(out.path()), std::vector<std::string>{"0_a.mod"});
+}
+
+TEST(SafeWriting, SelectedInputsAreNeverReplaced) {
+    // The destination is the source folder, and a selected module is named
+    // like an output of another: whichever comes first, it is kept whole and
+    // extracted itself, and the other module's sample that would replace it
+    // is refused but keeps its number.
+    for (const bool outputFirst : {false, true}) {
+        TempDir dir;
+        const Bytes inputModule = ModWith({40, 50});
+        dir.Write("x.mod", ModWith({10, 20}));
+        dir.Write("0_x.mod", inputModule);
+        RunHarness h;
+        const std::vector<std::string> order =
+            outputFirst ? std::vector<std::string>{"0_x.mod", "x.mod"} : std::vector<std::string>{"x.mod", "0_x.mod"};
+        h.Run(ListOf(dir.path(), order), dir.path());
+        EXPECT_EQ(ReadAll(dir / "0_x.mod"), inputModule);
+        EXPECT_EQ(h.recorder.errors, std::vector<std::string>{"Failed to create: " + dir / "0_x.mod"});
+        EXPECT_EQ(ReadAll(dir / "1_x.mod"), Bytes(20, 2));  // x's second sample keeps its name
+        EXPECT_EQ(ReadAll(dir / "0_0_x.mod"), Bytes(40, 1));
+        EXPECT_EQ(ReadAll(dir / "1_0_x.mod"), Bytes(50, 2));
+        EXPECT_EQ(h.state.SamplesSaved, 3);
+        EXPECT_EQ(h.recorder.events.at(outputFirst ? 2 : 0).fate, SampleFate::Refused);
+    }
+}
+
+TEST(SafeWriting, NoPathIsWrittenTwiceInOneRun) {
+    TempDir a;
+    TempDir b;
+    TempDir out;
+    a.Write("song.mod", ModWith({10, 20}));
+    b.Write("song.mod", ModWith({30, 40, 50}));
+    RunHarness h;
+    PathList list({a / "song.mod", b / "song.mod"});
+    h.Run(list, out.path());
+    const std::vector<std::string> expected = {
+        "Failed to create: " + out / "0_song.mod",
+        "Failed to create: " + out / "1_song.mod",
+    };
+    EXPECT_EQ(h.recorder.errors, expected);
+    EXPECT_EQ(ReadAll(out / "0_song.mod"), Bytes(10, 1));
+    EXPECT_EQ(ReadAll(out / "1_song.mod"), Bytes(20, 2));
+    EXPECT_EQ(ReadAll(out / "2_song.mod"), Bytes(50, 3));  // numbers were used up
+    EXPECT_EQ(h.state.SamplesSaved, 3);
+
+    // A later run may replace them again.
+    RunHarness h2;
+    h2.Run(PathList({b / "song.mod"}), out.path());
+    EXPECT_TRUE(h2.recorder.errors.empty());
+    EXPECT_EQ(ReadAll(out / "0_song.mod"), Bytes(30, 1));
+}
+
+// An MMD whose 255 table entries all point at one 4000-byte instrument.
+Bytes OneInstrumentEverywhere() {
+    demo::MmdRecipe recipe;
+    recipe.instruments.push_back({false, 0, Bytes(4000, 9), {}});
+    for (int i = 1; i < 255; ++i) recipe.instruments.push_back({true, 0, {}, {}});
+    demo::MmdLayout layout;
+    Bytes module = demo::BuildMmd(recipe, nullptr, &layout);
+    for (std::size_t i = 1; i < 255; ++i)
+        demo::PutBe32(module, layout.table + 4 * i, static_cast<std::uint32_t>(layout.instruments[0]));
+    return module;
+}
+
+TEST(SafeWriting, AModuleWritesNoMoreThanItsOwnSize) {
+    TempDir src;
+    TempDir out;
+    const Bytes module = OneInstrumentEverywhere();
+    src.Write("loop.med", module);
+    RunHarness h;
+    h.Run(ListOf(src.path(), {"loop.med"}), out.path());
+    // The first copy fits in the file; the second would go past its size, so
+    // it and every later slot are left out, with one message.
+    EXPECT_EQ(FilesIn(out.path()), std::vector<std::string>{"0_loop.med"});
+    EXPECT_EQ(h.recorder.errors, std::vector<std::string>{"Module is truncated or damaged: " + src / "loop.med"});
+    EXPECT_EQ(h.recorder.events.size(), 255u);
+    EXPECT_EQ(h.recorder.events[1].fate, SampleFate::Skipped);
+
+    // The bound is per module: the next module is written in full.
+    src.Write("next.mod", ModWith({100, 100}));
+    RunHarness h2;
+    h2.Run(ListOf(src.path(), {"loop.med", "next.mod"}), out.path());
+    EXPECT_EQ(h2.state.SamplesSaved, 3);
+    EXPECT_EQ(h2.recorder.errors.size(), 1u);
+}
+
+TEST(SafeWriting, BigFilesCostNoMoreMemoryThanTheModule) {
+    TempDir src;
+    TempDir out;
+    const Bytes module = ModWith({3000, 5000});
+    src.Write("a.mod", module);
+    // A sparse 30 GB file that is no module, and a 6 GB one that looks like
+    // a four-channel module: only the first bytes of the one and what the
+    // format can address of the other are read.
+    for (const auto& [name, size, header] :
+         {std::tuple{"huge.bin", std::uint64_t{30} << 30, Bytes{}}, std::tuple{"huge.mod", std::uint64_t{6} << 30, module}}) {
+        const int fd = ::open((src / name).c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+        ASSERT_GE(fd, 0);
+        if (!header.empty()) {
+            ASSERT_EQ(::write(fd, header.data(), header.size()), static_cast<ssize_t>(header.size()));
+        }
+        if (::ftruncate(fd, static_cast<off_t>(size)) != 0) {
+            ::close(fd);
+            GTEST_SKIP() << "no sparse files here";
+        }
+        ::close(fd);
+    }
+    RunHarness h;
+    std::uint64_t largestImage = 0;
+    h.recorder.onEntryDone = [&](std::uint64_t, std::uint64_t) {
+        largestImage = std::max(largestImage, h.state.ModuleImageCapacity);
+    };
+    h.Run(ListOf(src.path(), {"a.mod", "huge.bin", "huge.mod"}), out.path());
+    EXPECT_EQ(h.recorder.errors, std::vector<std::string>{"Unrecognised file format: " + src / "huge.bin"});
+    EXPECT_EQ(ReadAll(out / "1_a.mod"), Bytes(5000, 2));
+    EXPECT_EQ(ReadAll(out / "1_huge.mod"), Bytes(5000, 2));
+    EXPECT_LE(largestImage, AddressableSize(ModuleKind::FourChannel) * 5 / 4);
+    EXPECT_LE(h.files.bytesRead, 2 * module.size() + AddressableSize(ModuleKind::FourChannel) + kDetectionBytes);
+}
+
+TEST(SafeWriting, AModuleThatCannotGetMemoryIsSkipped) {
+    TempDir src;
+    TempDir out;
+    src.Write("big.mod", ModWith({60000, 60000}));
+    src.Write("small.mod", ModWith({100}));
+    RunHarness h;
+    h.state.ModuleImageLimit = 50000;
+    h.Run(ListOf(src.path(), {"big.mod", "small.mod"}), out.path());
+    EXPECT_EQ(h.recorder.errors, std::vector<std::string>{"Unable to allocate memory. " + src / "big.mod"});
+    EXPECT_EQ(FilesIn(out.path()), std::vector<std::string>{"0_small.mod"});
+    EXPECT_EQ(h.state.ModsProcessed, 1);
+    EXPECT_EQ(h.recorder.panels[0], "Vorneck completed.");
+}
+
+TEST(SafeWriting, NamesAreShortenedAtCharacterBoundaries) {
+    EXPECT_EQ(CutAtCharacter("abcdef", 4), "abcd");
+    EXPECT_EQ(CutAtCharacter("abc", 4), "abc");
+    // "é" is two bytes and "日" three: neither is split.
+    EXPECT_EQ(CutAtCharacter("ab\xC3\xA9", 3), "ab");
+    EXPECT_EQ(CutAtCharacter("a\xE6\x97\xA5z", 3), "a");
+    EXPECT_EQ(CutAtCharacter("a\xE6\x97\xA5z", 4), "a\xE6\x97\xA5");
+    // Bytes that are not UTF-8 count one each.
+    EXPECT_EQ(CutAtCharacter("ab\xA9\xA9", 3), "ab\xA9");
+    EXPECT_EQ(DefaultSampleName(7, "song.mod", 255), "7_song.mod");
+    EXPECT_EQ(DefaultSampleName(12, "song.mod", 6), "12_son");
+
+    // A 254-byte module name: every sample is written under a name that
+    // fits, and all names differ.
+    TempDir src;
+    TempDir out;
+    const std::string name = std::string(125, 'a') + std::string(43, 'b') + "\xC3\xA9" + std::string(80, 'c') + ".mod";
+    ASSERT_EQ(name.size(), 254u);
+    src.Write(name, ModWith(std::vector<std::size_t>(12, 16)));
+    RunHarness h;
+    h.Run(ListOf(src.path(), {name}), out.path(), true);
+    EXPECT_TRUE(h.recorder.errors.empty());
+    EXPECT_EQ(h.state.SamplesSaved, 12);
+    EXPECT_EQ(FilesIn(out.path()).size(), 13u);
+}
+
+TEST(SafeWriting, ANameLongerThanTheFileSystemTakesIsShortened) {
+    TempDir src;
+    TempDir out;
+    src.Write("a-long-module-name.mod", ModWith({10, 10}));
+    RunHarness h;
+    h.files.nameMax = 12;
+    h.Run(ListOf(src.path(), {"a-long-module-name.mod"}), out.path(), true);
+    EXPECT_TRUE(h.recorder.errors.empty());
+    EXPECT_EQ(FilesIn(out.path()), (std::vector<std::string>{"a-long-modul/", "a-long-modul/0_a-long-mod",
+                                                             "a-long-modul/1_a-long-mod"}));
+}
+
+}  // namespace
+}  // namespace vorneck
