@@ -97,6 +97,16 @@ public:
     void SetPanel(int, std::string_view) override {}
 };
 
+// Argument 0: every iteration replaces the outputs of the one before (a
+// re-run into the same destination); 1: every iteration starts with an
+// empty destination (emptied outside the timed part).
+void EmptyDestinationIfAsked(benchmark::State& state, const ModuleSet& set) {
+    if (state.range(0) == 0) return;
+    state.PauseTiming();
+    for (const auto& entry : std::filesystem::directory_iterator(set.dest)) std::filesystem::remove(entry.path());
+    state.ResumeTiming();
+}
+
 void BM_Run(benchmark::State& state) {
     auto& set = Set();
     vorneck::SourceFileList list(set.source, set.names);
@@ -105,11 +115,14 @@ void BM_Run(benchmark::State& state) {
     Quiet quiet;
     vorneck::Services services{files, quiet, quiet, nullptr};
     vorneck::ExtractionState extraction;
-    for (auto _ : state) vorneck::ExtractSelected(extraction, list, {set.dest, false}, services);
+    for (auto _ : state) {
+        EmptyDestinationIfAsked(state, set);
+        vorneck::ExtractSelected(extraction, list, {set.dest, false}, services);
+    }
     if (quiet.errors) state.SkipWithError("the run reported errors");
     state.SetBytesProcessed(static_cast<std::int64_t>(state.iterations() * set.totalBytes));
 }
-BENCHMARK(BM_Run)->Unit(benchmark::kMillisecond)->UseRealTime();
+BENCHMARK(BM_Run)->Arg(0)->Arg(1)->Unit(benchmark::kMillisecond)->UseRealTime();
 
 // Reads each file with one read into a reused buffer and writes the known
 // ranges to the same names: the least any extractor has to do.
@@ -117,6 +130,7 @@ void BM_Baseline(benchmark::State& state) {
     auto& set = Set();
     std::vector<std::uint8_t> buffer(set.largest);
     for (auto _ : state) {
+        EmptyDestinationIfAsked(state, set);
         for (std::size_t m = 0; m < set.names.size(); ++m) {
             const std::string path = set.source + "/" + set.names[m];
             const int in = ::open(path.c_str(), O_RDONLY);
@@ -135,7 +149,7 @@ void BM_Baseline(benchmark::State& state) {
     }
     state.SetBytesProcessed(static_cast<std::int64_t>(state.iterations() * set.totalBytes));
 }
-BENCHMARK(BM_Baseline)->Unit(benchmark::kMillisecond)->UseRealTime();
+BENCHMARK(BM_Baseline)->Arg(0)->Arg(1)->Unit(benchmark::kMillisecond)->UseRealTime();
 
 }  // namespace
 

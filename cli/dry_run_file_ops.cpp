@@ -92,7 +92,8 @@ DirectoryEntry DryRunFileOps::EntryAt(DirHandle dir, const std::string& name) {
     return real_.EntryAt(dir, name);
 }
 
-WriteResult DryRunFileOps::WriteFileAt(DirHandle dir, const std::string& name, std::span<const std::uint8_t>) {
+WriteResult DryRunFileOps::WriteFileAt(DirHandle dir, const std::string& name, std::span<const std::uint8_t>,
+                                       const ReplaceCheck& mayReplace) {
     if (name.empty() || name.find('/') != std::string::npos || name.find('\0') != std::string::npos)
         return {WriteStatus::CreateFailed, EINVAL};
     if (name.size() > NameMax(dir)) return {WriteStatus::CreateFailed, ENAMETOOLONG};
@@ -101,7 +102,10 @@ WriteResult DryRunFileOps::WriteFileAt(DirHandle dir, const std::string& name, s
     // The writer needs to make a temporary file beside the name and rename it.
     if (::faccessat(dir, ".", W_OK | X_OK, AT_EACCESS) != 0) return {WriteStatus::CreateFailed, errno};
     const DirectoryEntry existing = real_.EntryAt(dir, name);
-    if (existing.type == EntryType::Directory) return {WriteStatus::CreateFailed, EISDIR};
+    if (existing.type == EntryType::Missing || !mayReplace) return {};
+    const ReplaceDecision decision = mayReplace(existing);
+    if (decision.verdict == ReplaceDecision::Verdict::Refuse) return {WriteStatus::Refused, EEXIST};
+    if (decision.verdict == ReplaceDecision::Verdict::Fail) return {WriteStatus::CreateFailed, decision.error};
     return {};
 }
 

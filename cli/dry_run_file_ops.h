@@ -29,8 +29,8 @@ public:
     void CloseDirectory(DirHandle dir) override;
     std::uint64_t NameMax(DirHandle dir) override;
     DirectoryEntry EntryAt(DirHandle dir, const std::string& name) override;
-    WriteResult WriteFileAt(DirHandle dir, const std::string& name,
-                            std::span<const std::uint8_t> bytes) override;
+    WriteResult WriteFileAt(DirHandle dir, const std::string& name, std::span<const std::uint8_t> bytes,
+                            const ReplaceCheck& mayReplace = OnlyFilesAndLinks) override;
 
 private:
     // A directory the dry run pretended to make: identified by the real

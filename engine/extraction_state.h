@@ -72,6 +72,9 @@ struct ExtractionState {
     std::string OutputSubdirectory;
     DirHandle SubdirectoryHandle = kNoDirectory;
     bool SubdirectoryOpened = false;
+    // The longest name the current output directory takes, once asked.
+    DirHandle NameMaxOf = kNoDirectory;
+    std::uint64_t NameMax = 0;
     // Output paths written this run: a second sample for one of them is refused.
     std::set<std::string> WrittenOutputs;
 

@@ -8,6 +8,7 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <optional>
 #include <span>
@@ -49,7 +50,20 @@ enum class WriteStatus {
     Ok,
     CreateFailed,  // the file could not be created
     WriteFailed,   // created, but a write or the close failed; nothing was replaced
+    Refused,       // something sits at the name that the caller will not have replaced
 };
+
+// Whether what sits at an output name may be replaced: the caller's rules
+// (Refuse) or its kind (Fail, with the errno to report).
+struct ReplaceDecision {
+    enum class Verdict { Allow, Refuse, Fail } verdict = Verdict::Allow;
+    int error = 0;
+};
+using ReplaceCheck = std::function<ReplaceDecision(const DirectoryEntry&)>;
+
+// Files and links may be replaced; directories, FIFOs, sockets and devices
+// may not.
+ReplaceDecision OnlyFilesAndLinks(const DirectoryEntry& entry);
 
 struct WriteResult {
     WriteStatus status = WriteStatus::Ok;
@@ -92,9 +106,10 @@ public:
     // Writes `bytes` as the file `name` inside `dir`: to a temporary file in
     // the same directory first, then renamed over the name, so that the name
     // holds either its old content or the whole new one, never part of it.
-    // A link at the name is replaced, never followed.
-    virtual WriteResult WriteFileAt(DirHandle dir, const std::string& name,
-                                    std::span<const std::uint8_t> bytes) = 0;
+    // A link at the name is replaced, never followed. Whatever sits at the
+    // name is replaced only if `mayReplace` allows it.
+    virtual WriteResult WriteFileAt(DirHandle dir, const std::string& name, std::span<const std::uint8_t> bytes,
+                                    const ReplaceCheck& mayReplace = OnlyFilesAndLinks) = 0;
 };
 
 // The real thing, over POSIX calls. Never throws.
@@ -108,8 +123,8 @@ public:
     void CloseDirectory(DirHandle dir) override;
     std::uint64_t NameMax(DirHandle dir) override;
     DirectoryEntry EntryAt(DirHandle dir, const std::string& name) override;
-    WriteResult WriteFileAt(DirHandle dir, const std::string& name,
-                            std::span<const std::uint8_t> bytes) override;
+    WriteResult WriteFileAt(DirHandle dir, const std::string& name, std::span<const std::uint8_t> bytes,
+                            const ReplaceCheck& mayReplace = OnlyFilesAndLinks) override;
 };
 
 // Temporary files of the writer start with this; they are hidden, so that

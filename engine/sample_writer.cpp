@@ -66,6 +66,7 @@ void SetUpModuleDirectory(ExtractionState& state, Services& services) {
     }
     services.files.CloseDirectory(state.ModuleDirHandle);
     state.ModuleDirHandle = services.files.OpenSubdirectory(parent, name, error);
+    state.NameMax = 0;
     state.ModuleDirectory += '/';
 }
 
@@ -102,7 +103,11 @@ void Save(ExtractionState& state, Services& services, std::span<const std::uint8
     const DirHandle dir = state.PerModuleDirs ? state.ModuleDirHandle : BaseDirectory(state, services);
 
     const SampleContext context{state.ModulePath, state.ModuleName, &state.Module, &info, number};
-    const std::uint64_t maxName = services.files.NameMax(dir);
+    if (state.NameMaxOf != dir || state.NameMax == 0) {
+        state.NameMaxOf = dir;
+        state.NameMax = services.files.NameMax(dir);
+    }
+    const std::uint64_t maxName = state.NameMax;
     const std::string name = services.output ? services.output->FileName(context, maxName)
                                              : DefaultSampleName(number, state.ModuleName, maxName);
     const std::string path = (state.PerModuleDirs ? state.ModuleDirectory : BasePath(state)) + name;
@@ -118,14 +123,8 @@ void Save(ExtractionState& state, Services& services, std::span<const std::uint8
         Notify(state, services, event);
     };
 
-    // Never a second file under one name in one run, and never over an input.
+    // Never a second file under one name in one run.
     if (state.WrittenOutputs.count(path)) return fail(kCreateFailedPrefix, EEXIST, true);
-    const DirectoryEntry existing = services.files.EntryAt(dir, name);
-    if (existing.type == EntryType::Regular && state.ProtectedInputs.count(existing.identity))
-        return fail(kCreateFailedPrefix, EEXIST, true);
-    // Only a file or a link is replaced; a directory, FIFO or device is left alone.
-    if (existing.type == EntryType::Directory) return fail(kCreateFailedPrefix, EISDIR, false);
-    if (existing.type == EntryType::Other) return fail(kCreateFailedPrefix, EEXIST, false);
 
     PreparedSample prepared;
     if (services.output) {
@@ -147,7 +146,15 @@ void Save(ExtractionState& state, Services& services, std::span<const std::uint8
     const std::span<const std::uint8_t> bytes =
         prepared.useStored ? stored : std::span<const std::uint8_t>(prepared.bytes);
 
-    const WriteResult result = services.files.WriteFileAt(dir, name, bytes);
+    // Never over an input of the run; and only a file or a link is
+    // replaced, never a directory, FIFO or device.
+    const auto mayReplace = [&state](const DirectoryEntry& entry) {
+        if (entry.type == EntryType::Regular && state.ProtectedInputs.count(entry.identity))
+            return ReplaceDecision{ReplaceDecision::Verdict::Refuse, EEXIST};
+        return OnlyFilesAndLinks(entry);
+    };
+    const WriteResult result = services.files.WriteFileAt(dir, name, bytes, mayReplace);
+    if (result.status == WriteStatus::Refused) return fail(kCreateFailedPrefix, result.error, true);
     if (result.status == WriteStatus::CreateFailed) return fail(kCreateFailedPrefix, result.error, false);
     if (result.status == WriteStatus::WriteFailed) return fail(kWriteFailedPrefix, result.error, false);
 
@@ -208,6 +215,7 @@ void FinishModuleOutput(ExtractionState& state, Services& services) {
     if (state.SubdirectoryHandle != state.DestHandle) services.files.CloseDirectory(state.SubdirectoryHandle);
     state.SubdirectoryHandle = kNoDirectory;
     state.SubdirectoryOpened = false;
+    state.NameMax = 0;
 }
 
 }  // namespace vorneck

@@ -27,8 +27,8 @@ public:
     void CloseDirectory(vorneck::DirHandle) override {}
     std::uint64_t NameMax(vorneck::DirHandle) override { return 255; }
     vorneck::DirectoryEntry EntryAt(vorneck::DirHandle, const std::string&) override { return {}; }
-    vorneck::WriteResult WriteFileAt(vorneck::DirHandle, const std::string& name,
-                                     std::span<const std::uint8_t> bytes) override {
+    vorneck::WriteResult WriteFileAt(vorneck::DirHandle, const std::string& name, std::span<const std::uint8_t> bytes,
+                                     const vorneck::ReplaceCheck&) override {
         if (bytes.empty() || bytes.data() < begin || bytes.data() + bytes.size() > end) {
             std::fprintf(stderr, "sample range outside the file: %zu bytes at %td of %td\n", bytes.size(),
                          bytes.data() - begin, end - begin);

@@ -113,11 +113,11 @@ std::uint64_t ScriptedFileOps::NameMax(DirHandle dir) {
 }
 
 WriteResult ScriptedFileOps::WriteFileAt(DirHandle dir, const std::string& name,
-                                         std::span<const std::uint8_t> bytes) {
+                                         std::span<const std::uint8_t> bytes, const ReplaceCheck& mayReplace) {
     if (failCreate && failCreate(name)) return {WriteStatus::CreateFailed, EACCES};
     if (nameMax && name.size() > nameMax) return {WriteStatus::CreateFailed, ENAMETOOLONG};
     if (failWrite && failWrite(name)) return {WriteStatus::WriteFailed, ENOSPC};
-    return PosixFileOps::WriteFileAt(dir, name, bytes);
+    return PosixFileOps::WriteFileAt(dir, name, bytes, mayReplace);
 }
 
 SourceFileList ListOf(const std::string& directory, std::vector<std::string> names,

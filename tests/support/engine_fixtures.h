@@ -100,8 +100,8 @@ public:
     std::unique_ptr<InputFile> OpenInput(const std::string& path, int& error) override;
     bool MakeDirectoryAt(DirHandle parent, const std::string& name, int& error) override;
     std::uint64_t NameMax(DirHandle dir) override;
-    WriteResult WriteFileAt(DirHandle dir, const std::string& name,
-                            std::span<const std::uint8_t> bytes) override;
+    WriteResult WriteFileAt(DirHandle dir, const std::string& name, std::span<const std::uint8_t> bytes,
+                            const ReplaceCheck& mayReplace = OnlyFilesAndLinks) override;
 };
 
 // A run over a SourceFileList with recording front ends.
