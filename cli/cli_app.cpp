@@ -1,16 +1,20 @@
 #include "cli/cli_app.h"
 
 #include <CLI/CLI.hpp>
-#include <chrono>
+#include <cerrno>
 #include <cstring>
-#include <ostream>
+#include <fcntl.h>
+#include <sstream>
 #include <string>
 #include <sys/stat.h>
+#include <unistd.h>
 #include <vector>
 
 #include "cli/dry_run_file_ops.h"
+#include "cli/escape.h"
+#include "cli/sources.h"
 #include "engine/extraction_run.h"
-#include "engine/source_file_list.h"
+#include "engine/sample_writer.h"
 #include "selection/selection_commands.h"
 
 #ifndef VORNECK_VERSION
@@ -20,146 +24,296 @@
 namespace vorneck {
 namespace {
 
-// The modules of one command line: files as given and the chosen files of
-// each directory, all selected, each opened by the path it was named by.
-class PathList : public ModuleList {
-public:
-    void Add(std::string path) { paths_.push_back(std::move(path)); }
-    std::uint64_t EntryCount() const override { return paths_.size(); }
-    std::uint64_t SelectedCount() const override { return paths_.size(); }
-    bool IsSelected(std::uint64_t position) const override { return position < paths_.size(); }
-    std::string EntryText(std::uint64_t position) const override { return paths_.at(position); }
-    std::string EntryPath(std::uint64_t position) const override { return paths_.at(position); }
+constexpr const char* kProgram = "vorneck-cli";
 
-private:
-    std::vector<std::string> paths_;
+std::string Reason(int error) { return std::string(" (") + std::strerror(error) + ")"; }
+
+// The usage line as the manual page writes it.
+class Formatter : public CLI::Formatter {
+public:
+    std::string make_usage(const CLI::App*, std::string) const override {
+        return "Usage: vorneck-cli [OPTIONS] -o DIR SOURCE...\n";
+    }
 };
 
-class Terminal : public ErrorReporter, public StatusLine, public RunObserver {
-public:
-    Terminal(std::ostream& out, std::ostream& err, bool dryRun, bool progress)
-        : out_(out), err_(err), dryRun_(dryRun), progress_(progress),
-          started_(std::chrono::steady_clock::now()) {}
+constexpr const char* kExitStatusHelp =
+    "Exit status:\n"
+    "  0  everything asked for was done\n"
+    "  1  something failed: a module could not be read or was damaged, a sample could\n"
+    "     not be written or was left out, or a SOURCE named on the command line could\n"
+    "     not be read or is not a module\n"
+    "  2  usage error, or DIR is not a writable directory\n"
+    "Files found in a SOURCE directory that are not modules are reported (unless -q)\n"
+    "but do not change the exit status.\n";
 
-    void ErrorReport(std::string_view message) override {
-        ClearProgress();
-        err_ << message << '\n';
-        ++messages_;
+struct Options {
+    std::string dest;
+    std::vector<std::string> sources;
+    SourceOptions select;
+    bool perModule = false;
+    bool dryRun = false;
+    bool nullTerminated = false;
+    bool quiet = false;
+};
+
+// The destination as given: an existing directory one may write into. The
+// descriptor is kept to tell, should writes fail during the run, whether the
+// directory itself went away or became unwritable.
+int CheckDestination(const std::string& dest, int& error) {
+    if (dest.find('\0') != std::string::npos) {
+        error = EINVAL;
+        return -1;
     }
+    const int fd = ::open(dest.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (fd < 0) {
+        error = errno;
+        struct stat st {};
+        if (error == EACCES && ::stat(dest.c_str(), &st) == 0 && S_ISDIR(st.st_mode)) {
+            // A directory one may write into but not list is still usable.
+            const int pathFd = ::open(dest.c_str(), O_PATH | O_DIRECTORY | O_CLOEXEC);
+            if (pathFd >= 0 && ::faccessat(pathFd, ".", W_OK | X_OK, AT_EACCESS) == 0) return pathFd;
+            if (pathFd >= 0) ::close(pathFd);
+        }
+        return -1;
+    }
+    if (::faccessat(fd, ".", W_OK | X_OK, AT_EACCESS) != 0) {
+        error = errno;
+        ::close(fd);
+        return -1;
+    }
+    return fd;
+}
+
+// Why the destination can no longer be written into, or 0.
+int DestinationTrouble(int fd) {
+    struct stat st {};
+    if (::fstat(fd, &st) != 0) return errno;
+    if (st.st_nlink == 0) return ENOENT;  // removed
+    if (::faccessat(fd, ".", W_OK | X_OK, AT_EACCESS) != 0) return errno;
+    return 0;
+}
+
+// The front end of one run: turns the engine's reports into lines on
+// standard error, keeps the exit status, and prints the dry run's records.
+class CliRun : public ErrorReporter, public StatusLine, public RunObserver {
+public:
+    CliRun(CliIo& io, const Options& options, const CliModuleList& list, ExtractionState& state, int destFd,
+           const CliHooks& hooks)
+        : io_(io), options_(options), list_(list), state_(state), destFd_(destFd), hooks_(hooks) {}
+
+    bool failed = false;
+    bool refused = false;
+
+    void Line(std::string_view line) { io_.ErrLine(line); }
+    void Fail(std::string_view line) {
+        failed = true;
+        Line(line);
+    }
+
+    void ErrorReport(std::string_view message) override { Report({message, {}, false, 0, ReportKind::Failure}); }
+
+    void Report(const vorneck::Report& report) override {
+        if (stopped_) return;
+        const std::string text(report.text);
+        if (report.kind == ReportKind::Refusal) {
+            refused = true;
+            return Line(Escaped(text));
+        }
+        // Re-running into the same destination is normal: an existing
+        // per-module directory is simply used.
+        if (text.rfind(kCreateDirectoryFailedPrefix, 0) == 0 && report.osError == EEXIST) return;
+        // An empty or unreadable set of files is said file by file.
+        if (text == kNoMemoryMessage && report.module.empty()) {
+            noMemory_ = true;
+            return;
+        }
+        if (report.kind == ReportKind::Unrecognised && !currentNamed_) {
+            if (!options_.quiet) Line(Format(report));
+            return;
+        }
+        if (report.osError == ENOENT || report.osError == EACCES || report.osError == EROFS ||
+            report.osError == EPERM) {
+            if (const int trouble = DestinationTrouble(destFd_)) {
+                // The destination itself is gone or read-only: one message,
+                // not one per sample.
+                stopped_ = true;
+                state_.StopRequested = true;
+                return Fail(std::string(kProgram) + ": " + Escaped(options_.dest) + ": " + std::strerror(trouble));
+            }
+        }
+        Fail(Format(report));
+    }
+
     void SetPanel(int panel, std::string_view text) override {
         if (panel >= 0 && panel < 4) panels_[panel] = std::string(text);
     }
+
+    void EntryStarted(std::uint64_t position) override { currentNamed_ = list_.Entry(position).named; }
+
     void SampleDone(const SampleEvent& event) override {
-        if (dryRun_ && event.fate == SampleFate::Written)
-            out_ << event.outputPath << '\t' << event.offset.value_or(0) << '\t' << event.length.value_or(0) << '\n';
-    }
-    void EntryDone(std::uint64_t done, std::uint64_t total) override {
-        if (!progress_) return;
-        const auto now = std::chrono::steady_clock::now();
-        // Only a run that takes a while shows progress, and at most ten
-        // updates a second.
-        if (now - started_ < std::chrono::milliseconds(500) || now - lastShown_ < std::chrono::milliseconds(100))
-            if (done != total || !showing_) return;
-        lastShown_ = now;
-        err_ << "\r" << done << " of " << total << " modules" << std::flush;
-        showing_ = true;
-        if (done == total) ClearProgress();
-    }
-    void ClearProgress() {
-        if (!showing_) return;
-        err_ << "\r\033[K" << std::flush;
-        showing_ = false;
+        if (!options_.dryRun || event.fate != SampleFate::Written) return;
+        std::string record = options_.nullTerminated ? std::string(event.outputPath) : Escaped(event.outputPath);
+        record += '\t';
+        record += event.offset ? std::to_string(*event.offset) : "-";
+        record += '\t';
+        record += event.length ? std::to_string(*event.length) : std::to_string(event.stored.size());
+        record += options_.nullTerminated ? '\0' : '\n';
+        io_.Out(record);
+        StopOnOutputError();
     }
 
-    int messages() const { return messages_; }
+    void EntryDone(std::uint64_t done, std::uint64_t total) override {
+        if (hooks_.entryDone) hooks_.entryDone(done);
+        io_.Progress(done, total);
+        StopOnOutputError();
+    }
+
+    bool noMemory() const { return noMemory_; }
+    bool stopped() const { return stopped_; }
     const std::string& panel(int i) const { return panels_[i]; }
 
+    // Files of the run that were empty, when nothing else could be loaded:
+    // each is reported as what it is, a file of no known format.
+    void ReportEmptyFiles() {
+        for (std::uint64_t i = 0; i < list_.EntryCount(); ++i) {
+            const auto& size = i < state_.FileSizes.size() ? state_.FileSizes[i] : std::nullopt;
+            if (!size || *size != 0) continue;
+            currentNamed_ = list_.Entry(i).named;
+            const std::string message = kUnrecognisedPrefix + list_.Entry(i).path;
+            Report({message, list_.Entry(i).path, true, 0, ReportKind::Unrecognised});
+        }
+    }
+
 private:
-    std::ostream& out_;
-    std::ostream& err_;
-    bool dryRun_;
-    bool progress_;
-    bool showing_ = false;
-    int messages_ = 0;
+    static std::string Format(const vorneck::Report& report) {
+        std::string line;
+        if (!report.textNamesPath && !report.module.empty()) line = Escaped(report.module) + ": ";
+        line += Escaped(report.text);
+        if (!report.rule.empty())
+            line += " (" + std::string(report.rule) + ")";
+        else if (report.osError != 0)
+            line += Reason(report.osError);
+        return line;
+    }
+
+    void StopOnOutputError() {
+        if (io_.OutError() == 0 || stopped_) return;
+        stopped_ = true;
+        state_.StopRequested = true;
+    }
+
+    CliIo& io_;
+    const Options& options_;
+    const CliModuleList& list_;
+    ExtractionState& state_;
+    int destFd_;
+    const CliHooks& hooks_;
+    bool currentNamed_ = false;
+    bool noMemory_ = false;
+    bool stopped_ = false;
     std::string panels_[4];
-    std::chrono::steady_clock::time_point started_;
-    std::chrono::steady_clock::time_point lastShown_{};
 };
 
-bool IsDirectory(const std::string& path) {
-    struct stat st {};
-    return ::stat(path.c_str(), &st) == 0 && S_ISDIR(st.st_mode);
+// Parses the command line; a status to exit with when there is nothing more
+// to do (help, version, usage errors).
+std::optional<int> Parse(int argc, const char* const* argv, Options& options, CliIo& io) {
+    CLI::App app{"Writes the instrument samples of four-channel and MMD modules to files of their own."};
+    app.name(kProgram);
+    app.formatter(std::make_shared<Formatter>());
+    app.footer(kExitStatusHelp);
+    app.add_option("-o,--dest", options.dest, "Destination directory (must exist)")->type_name("DIR");
+    app.add_flag("-m,--dir-per-module", options.perModule,
+                 "Write each module's samples into a directory of its own");
+    app.add_option("-p,--pattern", options.select.pattern,
+                   "Take the files of a SOURCE directory whose names match PATTERN (* any run, ? one character)")
+        ->type_name("PATTERN")
+        ->capture_default_str();
+    app.add_flag("-c,--match-case", options.select.matchCase, "Match PATTERN with regard to letter case");
+    app.add_flag("-r,--recursive", options.select.recursive,
+                 "Take the files of sub-directories too; outputs mirror their folders below DIR");
+    app.add_flag("-n,--dry-run", options.dryRun,
+                 "Write nothing; print each sample file the run would write: path, offset, length");
+    app.add_flag("-0,--null", options.nullTerminated,
+                 "With -n: end each record with a NUL byte and leave its path unescaped");
+    app.add_flag("-q,--quiet", options.quiet,
+                 "Print no closing summary, and no message for non-module files found in directories");
+    app.add_option("SOURCE", options.sources, "Module files, or directories whose files are taken")
+        ->type_name("SOURCE");
+    app.set_version_flag("-V,--version", std::string(kProgram) + " " + VORNECK_VERSION);
+
+    std::ostringstream out;
+    std::ostringstream err;
+    try {
+        app.parse(argc, argv);
+    } catch (const CLI::ParseError& e) {
+        const int status = app.exit(e, out, err);
+        io.Out(out.str());
+        std::string text = err.str();
+        while (!text.empty() && text.back() == '\n') text.pop_back();
+        if (!text.empty()) io.ErrLine(text);
+        return status == 0 ? kExitDone : kExitUsage;
+    }
+    const auto usage = [&](const std::string& message) {
+        io.ErrLine(std::string(kProgram) + ": " + message);
+        io.ErrLine("Run with --help for more information.");
+        return kExitUsage;
+    };
+    if (options.dest.empty()) return usage("no destination: give one with -o DIR");
+    if (options.sources.empty()) return usage("no SOURCE: name module files or directories");
+    if (options.select.pattern.empty()) return usage(kNoSelectPatternMessage);
+    if (options.nullTerminated && !options.dryRun) return usage("-0 goes with -n");
+    return std::nullopt;
 }
 
 }  // namespace
 
-int RunCli(int argc, const char* const* argv, std::ostream& out, std::ostream& err, bool progress) {
-    CLI::App app{"Writes the instrument samples of four-channel and MMD modules to files of their own."};
-    app.name("vorneck-cli");
-    bool perModule = false;
-    std::string pattern = "*";
-    bool matchCase = false;
-    bool dryRun = false;
-    bool quiet = false;
-    std::string dest;
-    std::vector<std::string> sources;
-    app.add_flag("-m,--dir-per-module", perModule, "Write each module's samples into a directory of its own");
-    app.add_option("-p,--pattern", pattern,
-                   "Wildcard pattern choosing the files of a SOURCE directory (* any run, ? one character)")
-        ->capture_default_str();
-    app.add_flag("-c,--match-case", matchCase, "Match the pattern with regard to letter case");
-    app.add_flag("-n,--dry-run", dryRun,
-                 "Write nothing; print each sample file a run would write: path, offset, length");
-    app.add_flag("-q,--quiet", quiet, "Do not print the closing status lines");
-    app.add_option("-o,--dest", dest, "Destination directory");
-    app.add_option("SOURCE", sources, "Module files, or directories whose files are taken");
-    app.set_version_flag("--version", std::string("vorneck-cli ") + VORNECK_VERSION);
+int RunCli(int argc, const char* const* argv, CliIo& io, const CliHooks& hooks) {
+    Options options;
+    if (const auto status = Parse(argc, argv, options, io)) return *status;
 
-    try {
-        app.parse(argc, argv);
-    } catch (const CLI::ParseError& e) {
-        return app.exit(e, out, err) == 0 ? 0 : 2;
+    int error = 0;
+    const int destFd = CheckDestination(options.dest, error);
+    if (destFd < 0) {
+        io.ErrLine(std::string(kProgram) + ": " + Escaped(options.dest) + ": " + std::strerror(error));
+        return kExitUsage;
+    }
+
+    CliModuleList list;
+    ExtractionState state;
+    CliRun run(io, options, list, state, destFd, hooks);
+    if (!CollectSources(options.sources, options.select, list, [&](const std::string& m) { run.Fail(Escaped(m)); })
+        && list.EntryCount() == 0) {
+        ::close(destFd);
+        return kExitFailed;
     }
 
     PosixFileOps posix;
     DryRunFileOps dry(posix);
-    Terminal terminal(out, err, dryRun, progress);
+    Services services{options.dryRun ? static_cast<FileOps&>(dry) : posix, run, run, &run};
+    const RunOutcome outcome = ExtractSelected(state, list, {options.dest, options.perModule}, services);
+    if (outcome == RunOutcome::NoMemory && run.noMemory()) run.ReportEmptyFiles();
+    io.ClearProgress();
+    ::close(destFd);
 
-    PathList list;
-    bool usageError = false;
-    for (const auto& source : sources) {
-        if (!IsDirectory(source)) {
-            list.Add(source);
-            continue;
+    // The records first: a reader that went away ends the program before
+    // any summary is said.
+    io.Flush();
+    if (!options.quiet && outcome != RunOutcome::NoSelection && !run.stopped() && io.OutError() == 0) {
+        if (options.dryRun) {
+            run.Line("Mods to process: " + std::to_string(state.ModsProcessed));
+            run.Line("Samples to save: " + std::to_string(state.SamplesSaved));
+        } else {
+            if (run.panel(0) == kCompletedStatus) io.Out(std::string(kCompletedStatus) + "\n");
+            io.Out("Mods Processed: " + std::to_string(state.ModsProcessed) + "\n");
+            io.Out("Samples saved: " + std::to_string(state.SamplesSaved) + "\n");
         }
-        const DirectoryListing listing = ListDirectoryFiles(source);
-        if (listing.error != 0) {
-            terminal.ErrorReport("Unable to read directory: " + source + " (" + std::strerror(listing.error) + ")");
-            continue;
-        }
-        SourceFileList files(source, listing.names);
-        if (!SelectByPattern(files, pattern, matchCase, terminal, terminal)) {
-            usageError = true;
-            break;
-        }
-        for (std::uint64_t i = 0; i < files.EntryCount(); ++i)
-            if (files.IsSelected(i)) list.Add(files.EntryPath(i));
     }
-    if (usageError) return 2;
-
-    ExtractionState state;
-    Services services{dryRun ? static_cast<FileOps&>(dry) : posix, terminal, terminal, &terminal};
-    const RunOutcome outcome = ExtractSelected(state, list, {dest, perModule}, services);
-    terminal.ClearProgress();
-
-    if (!quiet) {
-        if (terminal.panel(0) == kCompletedStatus) out << kCompletedStatus << '\n';
-        out << "Mods Processed: " << state.ModsProcessed << '\n';
-        out << "Samples saved: " << state.SamplesSaved << '\n';
+    if (!io.Flush()) {
+        io.ErrLine(std::string(kProgram) + ": standard output: " + std::strerror(io.OutError()));
+        return kExitFailed;
     }
-    out.flush();
-    if (outcome == RunOutcome::NoDestination || outcome == RunOutcome::NoSelection) return 2;
-    return terminal.messages() > 0 ? 1 : 0;
+    if (run.refused) return kExitUsage;
+    return run.failed ? kExitFailed : kExitDone;
 }
 
 }  // namespace vorneck

@@ -1,13 +1,24 @@
 // vorneck-cli: the extraction run without a window.
 #pragma once
 
-#include <iosfwd>
+#include <cstdint>
+#include <functional>
+
+#include "cli/cli_io.h"
 
 namespace vorneck {
 
-// Runs the command line and returns the exit status: 0 when no message was
-// reported, 1 when any was, 2 for a usage error. `progress` enables the
-// modules-done counter on `err` (only ever for a terminal).
-int RunCli(int argc, const char* const* argv, std::ostream& out, std::ostream& err, bool progress);
+// Exit statuses.
+inline constexpr int kExitDone = 0;     // everything asked for was done
+inline constexpr int kExitFailed = 1;   // something failed (see --help)
+inline constexpr int kExitUsage = 2;    // usage error, or an unusable destination
+
+// Hooks for tests that need to act while a run goes on.
+struct CliHooks {
+    std::function<void(std::uint64_t done)> entryDone;
+};
+
+// Runs the command line over `io` and returns the exit status.
+int RunCli(int argc, const char* const* argv, CliIo& io, const CliHooks& hooks = {});
 
 }  // namespace vorneck

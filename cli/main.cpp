@@ -1,11 +1,13 @@
-#include <iostream>
+// vorneck-cli: runs the extraction engine over the modules named on the
+// command line.
 #include <unistd.h>
 
 #include "cli/cli_app.h"
 #include "engine/file_ops.h"
 
 int main(int argc, char** argv) {
-    std::ios::sync_with_stdio(false);
+    // Interrupted while writing, the sample being written is removed.
     vorneck::InstallInterruptCleanup();
-    return vorneck::RunCli(argc, argv, std::cout, std::cerr, ::isatty(STDERR_FILENO) == 1);
+    vorneck::CliIo io(STDOUT_FILENO, STDERR_FILENO, ::isatty(STDERR_FILENO) == 1);
+    return vorneck::RunCli(argc, argv, io);
 }

@@ -227,10 +227,12 @@ RunOutcome ExtractSelected(ExtractionState& state, const ModuleList& list,
             state.WrittenOutputs.clear();
             const std::uint64_t iterations = state.SelectedCount;
             std::uint64_t position = 0;
-            for (std::uint64_t i = 0; i < iterations; ++i) {
+            state.StopRequested = false;
+            for (std::uint64_t i = 0; i < iterations && !state.StopRequested; ++i) {
                 position = NextSelected(list, position);
                 if (position >= state.EntryCount) break;
                 const auto& size = state.FileSizes[position];
+                if (services.observer) services.observer->EntryStarted(position);
                 if (size) {
                     state.ModulePath = list.EntryPath(position);
                     services.status.SetPanel(0, "Loading:" + state.ModulePath);

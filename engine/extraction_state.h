@@ -67,6 +67,7 @@ struct ExtractionState {
     // directory the current module's samples go into.
     DirHandle DestHandle = kNoDirectory;
     DirHandle ModuleDirHandle = kNoDirectory;
+    int ModuleDirError = 0;  // why the module's directory could not be opened
     // Below the destination, where the current module's outputs go ("" for
     // the destination itself); the command line mirrors source folders here.
     std::string OutputSubdirectory;
@@ -77,6 +78,10 @@ struct ExtractionState {
     std::uint64_t NameMax = 0;
     // Output paths written this run: a second sample for one of them is refused.
     std::set<std::string> WrittenOutputs;
+
+    // Set by a front end to end the run: no more samples are written, and
+    // the run ends after the current entry.
+    bool StopRequested = false;
 
     std::int64_t ModuleSampleNumber = 0;
     std::int64_t SamplesSaved = 0;   // since start-up

@@ -50,7 +50,7 @@ void ExtractMmdSamples(ExtractionState& state, Services& services) {
         if (type < 0 || type > 7) {
             // 8 and above are unknown; negative types (synthetic, hybrid, ...)
             // are not plain sample data either.
-            services.errors.ErrorReport(kUnknownInstrumentMessage);
+            services.errors.Report({kUnknownInstrumentMessage, state.ModulePath, false, 0, ReportKind::Failure});
             continue;
         }
         const std::int32_t length = *reader.i32be(at);

@@ -60,13 +60,19 @@ void SetUpModuleDirectory(ExtractionState& state, Services& services) {
     const std::string name = CutAtCharacter(state.ModuleName, services.files.NameMax(parent));
     state.ModuleDirectory = BasePath(state) + name;
     int error = 0;
-    if (!services.files.MakeDirectoryAt(parent, name, error)) {
+    const bool made = services.files.MakeDirectoryAt(parent, name, error);
+    services.files.CloseDirectory(state.ModuleDirHandle);
+    int openError = 0;
+    state.ModuleDirHandle = services.files.OpenSubdirectory(parent, name, openError);
+    state.ModuleDirError = state.ModuleDirHandle == kNoDirectory ? openError : 0;
+    state.NameMax = 0;
+    if (!made) {
+        // "File exists" only when what exists is a directory the samples can
+        // go into; otherwise the reason it cannot be used.
+        if (error == EEXIST && state.ModuleDirHandle == kNoDirectory) error = openError;
         const std::string message = kCreateDirectoryFailedPrefix + state.ModuleDirectory;
         services.errors.Report({message, state.ModulePath, true, error, ReportKind::Failure});
     }
-    services.files.CloseDirectory(state.ModuleDirHandle);
-    state.ModuleDirHandle = services.files.OpenSubdirectory(parent, name, error);
-    state.NameMax = 0;
     state.ModuleDirectory += '/';
 }
 
@@ -79,6 +85,7 @@ void Notify(const ExtractionState& state, Services& services, SampleEvent event)
 
 void Save(ExtractionState& state, Services& services, std::span<const std::uint8_t> stored,
           std::optional<std::uint64_t> offset, std::int64_t number, const SampleInfo& info) {
+    if (state.StopRequested) return;
     SampleEvent event;
     event.sample = &info;
     event.number = number;
@@ -113,9 +120,14 @@ void Save(ExtractionState& state, Services& services, std::span<const std::uint8
     const std::string path = (state.PerModuleDirs ? state.ModuleDirectory : BasePath(state)) + name;
     event.outputPath = path;
 
-    const auto fail = [&](const char* prefix, int error, bool refused) {
+    const auto fail = [&](const char* prefix, int error, const char* rule) {
+        const bool refused = rule != nullptr;
+        // A sample that could not go into its directory fails for the
+        // directory's reason.
+        if (dir == kNoDirectory && state.PerModuleDirs && state.ModuleDirError != 0) error = state.ModuleDirError;
         const std::string message = prefix + path;
-        services.errors.Report({message, state.ModulePath, true, error, ReportKind::Failure});
+        services.errors.Report({message, state.ModulePath, true, refused ? 0 : error, ReportKind::Failure,
+                                rule ? std::string_view(rule) : std::string_view()});
         event.fate = refused ? SampleFate::Refused : SampleFate::Failed;
         // A refused output still uses up its number, so that the module's
         // other samples keep their own names.
@@ -124,7 +136,7 @@ void Save(ExtractionState& state, Services& services, std::span<const std::uint8
     };
 
     // Never a second file under one name in one run.
-    if (state.WrittenOutputs.count(path)) return fail(kCreateFailedPrefix, EEXIST, true);
+    if (state.WrittenOutputs.count(path)) return fail(kCreateFailedPrefix, 0, kWrittenThisRun);
 
     PreparedSample prepared;
     if (services.output) {
@@ -154,9 +166,9 @@ void Save(ExtractionState& state, Services& services, std::span<const std::uint8
         return OnlyFilesAndLinks(entry);
     };
     const WriteResult result = services.files.WriteFileAt(dir, name, bytes, mayReplace);
-    if (result.status == WriteStatus::Refused) return fail(kCreateFailedPrefix, result.error, true);
-    if (result.status == WriteStatus::CreateFailed) return fail(kCreateFailedPrefix, result.error, false);
-    if (result.status == WriteStatus::WriteFailed) return fail(kWriteFailedPrefix, result.error, false);
+    if (result.status == WriteStatus::Refused) return fail(kCreateFailedPrefix, 0, kWouldReplaceInput);
+    if (result.status == WriteStatus::CreateFailed) return fail(kCreateFailedPrefix, result.error, nullptr);
+    if (result.status == WriteStatus::WriteFailed) return fail(kWriteFailedPrefix, result.error, nullptr);
 
     state.WrittenOutputs.insert(path);
     ++state.ModuleSampleNumber;

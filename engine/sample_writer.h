@@ -12,6 +12,9 @@ namespace vorneck {
 inline constexpr const char* kCreateDirectoryFailedPrefix = "Unable to create directory: ";
 inline constexpr const char* kCreateFailedPrefix = "Failed to create: ";
 inline constexpr const char* kWriteFailedPrefix = "Failed to write (disk full?): ";
+// Why the run refuses an output, for front ends that say why.
+inline constexpr const char* kWrittenThisRun = "written earlier in this run";
+inline constexpr const char* kWouldReplaceInput = "it would replace a module of this run";
 
 // The file-name prefix of a sample: its number and "_", at most four
 // characters (0_, 12_, 999_, 1000).

@@ -26,6 +26,9 @@ struct Report {
     bool textNamesPath = false;  // the text already ends with a path
     int osError = 0;             // errno of the operating-system call that failed, 0 if none
     ReportKind kind = ReportKind::Failure;
+    // Why the run itself would not do it, where it was the run's rules and
+    // not the operating system that said no.
+    std::string_view rule = {};
 };
 
 // A modal error message. The engine carries on once the call returns.
@@ -72,6 +75,8 @@ struct SampleEvent {
 class RunObserver {
 public:
     virtual ~RunObserver() = default;
+    // The run starts on the selected entry at `position` of its list.
+    virtual void EntryStarted(std::uint64_t /*position*/) {}
     // Every sample of positive length the writer was handed.
     virtual void SampleDone(const SampleEvent& /*event*/) {}
     // The run finished with one selected entry (`done` of `total`).

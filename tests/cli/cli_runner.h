@@ -1,0 +1,33 @@
+// Runs the real vorneck-cli binary, or the command line in this process,
+// and collects what it printed and how it ended.
+#pragma once
+
+#include <string>
+#include <vector>
+
+namespace vorneck::testing {
+
+struct CliResult {
+    int status = -1;  // exit status, or -1 when ended by a signal
+    int signal = 0;   // the signal that ended it, or 0
+    std::string out;
+    std::string err;
+};
+
+struct CliSpawn {
+    std::vector<std::string> args = {};
+    std::string stdoutPath = {};     // write standard output to this file instead of a pipe
+    bool closeStdout = false;        // standard output is a pipe nobody reads
+    bool ignoreSigpipe = false;      // start with SIGPIPE ignored
+    bool stderrOnTerminal = false;   // standard error is a pseudo-terminal
+    std::string cwd = {};
+};
+
+// The binary built with the tests.
+CliResult RunBinary(const CliSpawn& spawn);
+inline CliResult RunBinary(std::vector<std::string> args) { return RunBinary(CliSpawn{std::move(args)}); }
+
+// The same command line run in this process, its streams captured.
+CliResult RunInProcess(std::vector<std::string> args);
+
+}  // namespace vorneck::testing
