@@ -23,7 +23,7 @@ test_packages=(
   clang libclang-rt-14-dev
   xvfb xauth xdotool imagemagick openbox
   dpkg-dev fakeroot lintian desktop-file-utils appstream
-  time
+  python3 time
 )
 
 packages=("${build_packages[@]}")
