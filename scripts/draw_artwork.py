@@ -1,9 +1,17 @@
 #!/usr/bin/env python3
 """Draws Vorneck's artwork in the 16-colour palette and writes it into ui/images.
 
-    logo.bmp            97 x 169, 4 bits per pixel: the main window's picture
-    icon16.png          16 x 16 window icon (palette PNG, colour 0 transparent)
-    icon32.png, icon48.png   the same icon doubled and tripled, for desktops
+    ui/images/logo.bmp     97 x 169, 4 bits per pixel: the main window's picture
+    ui/images/icon16.png   16 x 16 window icon, drawn pixel by pixel (palette
+                           PNG, colour 0 transparent); also the desktop's 16 x 16
+    data/icons/hicolor/NxN/apps/vorneck.png   the same icon for desktops at 32,
+                           48, 64, 128 and 256 pixels: the icon's shapes drawn
+                           at each size (edges smoothed, bevel and highlights
+                           kept whole pixels wide), with the logo's sine trace
+                           from 48 pixels up
+    data/icons/hicolor/scalable/apps/vorneck.svg   the same shapes as SVG
+
+    scripts/draw_artwork.py [--out DIR]   (DIR instead of the source tree)
 
 Run it from anywhere; it needs nothing beyond the Python standard library.
 The files it writes are committed, so the build does not need Python.
@@ -218,17 +226,163 @@ def write_png(canvas, path, scale=1):
         f.write(png)
 
 
-def main():
+# The desktop icon's shapes, in the 16 x 16 icon's units (one unit is one
+# pixel of icon16.png), painted in this order over the navy square; the
+# bevel round the square goes on last.
+ICON_V = [(2, 2), (6, 2), (8, 9), (10, 2), (14, 2), (10, 14), (6, 14)]
+ICON_V_FACE = [(2, 2), (5, 2), (8, 11), (10, 3), (13, 2), (9.5, 13), (6.5, 13)]
+ICON_SIZES = (32, 48, 64, 128, 256)
+
+
+def icon_wave(thickness):
+    """The logo's sine trace, as a band `thickness` units high across the V."""
+    top, bottom = [], []
+    steps = 64
+    for i in range(steps + 1):
+        x = 1.5 + 13 * i / steps
+        y = 8.5 - 1.6 * math.sin(i / steps * 4 * math.pi)
+        top.append((x, y - thickness / 2))
+        bottom.append((x, y + thickness / 2))
+    return top + bottom[::-1]
+
+
+def icon_shapes(size):
+    """(colour, polygon) pairs of the icon at `size` pixels, in icon units.
+
+    Whole-pixel widths keep the bevel and the highlights crisp: one pixel at
+    32, growing with the size.
+    """
+    unit = size / 16
+    edge = max(1, round(size / 32)) / unit  # one edge width, in units
+    shapes = [
+        (BLACK, [(x + 1, y + 1) for x, y in ICON_V]),
+        (OLIVE, ICON_V),
+        (YELLOW, ICON_V_FACE),
+        (WHITE, [(2, 2), (6, 2), (6, 2 + edge), (2, 2 + edge)]),
+        (WHITE, [(10, 2), (14, 2), (14, 2 + edge), (10, 2 + edge)]),
+    ]
+    if size >= 48:
+        wave = max(edge, 0.45)
+        shapes.append((TEAL, [(x, y + wave * 0.6) for x, y in icon_wave(wave)]))
+        shapes.append((AQUA, icon_wave(wave)))
+    # The bevel: light along the top and left, dark along the bottom and right.
+    shapes += [
+        (BLUE, [(0, 0), (16, 0), (16, edge), (0, edge)]),
+        (BLUE, [(0, 0), (edge, 0), (edge, 16), (0, 16)]),
+        (BLACK, [(0, 16 - edge), (16, 16 - edge), (16, 16), (0, 16)]),
+        (BLACK, [(16 - edge, 0), (16, 0), (16, 16), (16 - edge, 16)]),
+    ]
+    return shapes
+
+
+def draw_icon_at(size, samples=4):
+    """The icon at `size` pixels: every shape filled on a grid `samples`
+    times finer, then each pixel given the average of its cells (RGBA)."""
+    n = size * samples
+    scale = n / 16
+    grid = [[NAVY] * n for _ in range(n)]
+    for colour, points in icon_shapes(size):
+        pts = [(x * scale, y * scale) for x, y in points]
+        ys = [p[1] for p in pts]
+        for y in range(max(0, int(min(ys))), min(n, int(math.ceil(max(ys))))):
+            cy = y + 0.5
+            xs = []
+            for i, (ax, ay) in enumerate(pts):
+                bx, by = pts[(i + 1) % len(pts)]
+                if (ay <= cy < by) or (by <= cy < ay):
+                    xs.append(ax + (cy - ay) * (bx - ax) / (by - ay))
+            xs.sort()
+            row = grid[y]
+            for a, b in zip(xs[0::2], xs[1::2]):
+                x0 = max(0, int(math.ceil(a - 0.5)))
+                x1 = min(n - 1, int(math.floor(b - 0.5)))
+                if x1 >= x0:
+                    row[x0:x1 + 1] = [colour] * (x1 - x0 + 1)
+    pixels = []
+    cells = samples * samples
+    for py in range(size):
+        out = []
+        rows = grid[py * samples:(py + 1) * samples]
+        for px in range(size):
+            r = g = b = 0
+            for row in rows:
+                for colour in row[px * samples:(px + 1) * samples]:
+                    cr, cg, cb = PALETTE[colour]
+                    r += cr
+                    g += cg
+                    b += cb
+            out.append(((r + cells // 2) // cells, (g + cells // 2) // cells,
+                        (b + cells // 2) // cells, 255))
+        pixels.append(out)
+    return pixels
+
+
+def icon_svg():
+    """The icon's shapes as SVG, with the edges of a 256-pixel drawing."""
+    def hexcolour(colour):
+        return "#%02x%02x%02x" % PALETTE[colour]
+
+    lines = [
+        '<?xml version="1.0" encoding="UTF-8"?>',
+        "<!-- SPDX-License-Identifier: MIT -->",
+        "<!-- Vorneck's icon; written by scripts/draw_artwork.py -->",
+        '<svg xmlns="http://www.w3.org/2000/svg" width="256" height="256" viewBox="0 0 16 16">',
+        '  <rect x="0" y="0" width="16" height="16" fill="%s"/>' % hexcolour(NAVY),
+    ]
+    for colour, points in icon_shapes(256):
+        coords = " ".join("%s,%s" % (fmt(x), fmt(y)) for x, y in points)
+        lines.append('  <polygon fill="%s" points="%s"/>' % (hexcolour(colour), coords))
+    lines.append("</svg>")
+    return "\n".join(lines) + "\n"
+
+
+def fmt(value):
+    text = "%.3f" % value
+    return text.rstrip("0").rstrip(".") if "." in text else text
+
+
+def write_png_rgba(pixels, path):
+    height, width = len(pixels), len(pixels[0])
+    raw = bytearray()
+    for row in pixels:
+        raw.append(0)
+        for r, g, b, a in row:
+            raw += bytes((r, g, b, a))
+
+    def chunk(kind, body):
+        return (struct.pack(">I", len(body)) + kind + body +
+                struct.pack(">I", zlib.crc32(kind + body) & 0xFFFFFFFF))
+
+    png = b"\x89PNG\r\n\x1a\n"
+    png += chunk(b"IHDR", struct.pack(">IIBBBBB", width, height, 8, 6, 0, 0, 0))
+    png += chunk(b"IDAT", zlib.compress(bytes(raw), 9))
+    png += chunk(b"IEND", b"")
+    with open(path, "wb") as f:
+        f.write(png)
+
+
+def main(argv):
     root = os.path.dirname(os.path.dirname(os.path.abspath(__file__)))
+    if len(argv) == 3 and argv[1] == "--out":
+        root = argv[2]
+    elif len(argv) != 1:
+        print("usage: draw_artwork.py [--out DIR]", file=sys.stderr)
+        return 2
     out = os.path.join(root, "ui", "images")
     os.makedirs(out, exist_ok=True)
     write_bmp4(draw_logo(), os.path.join(out, "logo.bmp"))
-    icon = draw_icon()
-    write_png(icon, os.path.join(out, "icon16.png"))
-    write_png(icon, os.path.join(out, "icon32.png"), scale=2)
-    write_png(icon, os.path.join(out, "icon48.png"), scale=3)
+    write_png(draw_icon(), os.path.join(out, "icon16.png"))
+    hicolor = os.path.join(root, "data", "icons", "hicolor")
+    for size in ICON_SIZES:
+        apps = os.path.join(hicolor, "%dx%d" % (size, size), "apps")
+        os.makedirs(apps, exist_ok=True)
+        write_png_rgba(draw_icon_at(size), os.path.join(apps, "vorneck.png"))
+    scalable = os.path.join(hicolor, "scalable", "apps")
+    os.makedirs(scalable, exist_ok=True)
+    with open(os.path.join(scalable, "vorneck.svg"), "w") as f:
+        f.write(icon_svg())
     return 0
 
 
 if __name__ == "__main__":
-    sys.exit(main())
+    sys.exit(main(sys.argv))

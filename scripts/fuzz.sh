@@ -4,7 +4,7 @@
 #   scripts/fuzz.sh [SECONDS]   (default 60)
 set -euo pipefail
 cd "$(dirname "$0")/.."
-scripts/setup.sh
+scripts/setup.sh --test
 seconds=${1:-60}
 
 CXX=clang++ cmake -S . -B build-fuzz -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo \

@@ -6,7 +6,7 @@
 # module and running.
 #   scripts/screenshots.sh [OUTPUT_DIR]     (default: docs)
 # Needs a build in build/ (scripts/run.sh or cmake) or BUILD=dir; needs
-# xvfb, xauth, xdotool and imagemagick (scripts/setup.sh installs them).
+# xvfb, xauth, xdotool and imagemagick (scripts/setup.sh --test installs them).
 set -euo pipefail
 cd "$(dirname "$0")/.."
 root="$PWD"
@@ -15,7 +15,7 @@ out="$(realpath -m "${1:-$root/docs}")"
 mkdir -p "$out"
 
 for tool in xvfb-run xdotool import; do
-  command -v "$tool" >/dev/null || { echo "missing: $tool (run scripts/setup.sh)" >&2; exit 1; }
+  command -v "$tool" >/dev/null || { echo "missing: $tool (run scripts/setup.sh --test)" >&2; exit 1; }
 done
 [ -x "$build/app/vorneck" ] || cmake --build "$build" --target vorneck vorneck-make-demo
 

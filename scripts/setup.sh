@@ -1,16 +1,44 @@
 #!/usr/bin/env bash
-# Installs every package the project needs to build, test, fuzz and take
-# screenshots on Debian 12. Safe to run again: it installs only what is missing.
+# Installs the Debian 12 packages the project needs. Safe to run again: it
+# installs only what is missing.
+#   scripts/setup.sh          what building and running the programs need
+#   scripts/setup.sh --test   that, and the test, fuzzing, packaging and screenshot tools
+#   scripts/setup.sh --list [--test]   print the package names and install nothing
 set -euo pipefail
 
-packages=(
+# Building both programs and running them.
+build_packages=(
   build-essential cmake ninja-build pkg-config
-  qt6-base-dev libgl-dev
-  libgtest-dev googletest libbenchmark-dev libcli11-dev
-  clang libclang-rt-14-dev
-  xvfb xauth xdotool imagemagick fonts-dejavu-core fonts-wine fonts-liberation
-  time
+  qt6-base-dev libgl-dev libcli11-dev
+  libsndfile1-dev libxmp-dev nlohmann-json3-dev libssl-dev libblkid-dev
+  # Qt finds its X11 platform plugin here; without it the window cannot start.
+  qt6-qpa-plugins
+  # The window's faces: "MS Sans Serif", a Times-like serif, and a fallback.
+  fonts-wine fonts-liberation fonts-dejavu-core
 )
+# The test suite, benchmarks, fuzzing, screenshots under Xvfb, and the
+# Debian packages with their checks.
+test_packages=(
+  googletest libgtest-dev libbenchmark-dev
+  clang libclang-rt-14-dev
+  xvfb xauth xdotool imagemagick openbox
+  dpkg-dev fakeroot lintian desktop-file-utils appstream
+  python3 time
+)
+
+packages=("${build_packages[@]}")
+list=false
+for arg in "$@"; do
+  case "$arg" in
+    --test) packages+=("${test_packages[@]}") ;;
+    --list) list=true ;;
+    *) echo "usage: scripts/setup.sh [--test] [--list]" >&2; exit 2 ;;
+  esac
+done
+if $list; then
+  printf '%s\n' "${packages[@]}"
+  exit 0
+fi
 
 missing=()
 for p in "${packages[@]}"; do

@@ -4,7 +4,7 @@
 #   scripts/test.sh --sanitize   the same under AddressSanitizer and UndefinedBehaviorSanitizer
 set -euo pipefail
 cd "$(dirname "$0")/.."
-scripts/setup.sh
+scripts/setup.sh --test
 
 build=build
 options=(-DCMAKE_BUILD_TYPE=RelWithDebInfo -DVORNECK_WERROR=ON)
