@@ -2,6 +2,7 @@
 #include <sndfile.h>
 
 #include <algorithm>
+#include <bit>
 #include <cstring>
 #include <limits>
 #include <memory>
@@ -84,31 +85,46 @@ struct SndfileCloser {
     void operator()(SNDFILE* file) const { sf_close(file); }
 };
 
-// The frames as 16-bit values for libsndfile, which scales them to the
-// file's own width: 8-bit values go in as value × 256 and come out exact.
-// `decoded` is signed, little-endian and interleaved.
-void WriteFrames(SNDFILE* file, const Bytes& decoded, std::uint8_t bits, std::uint8_t channels,
-                 std::uint64_t frames, std::string& error) {
+// How each format stores its samples, so that libsndfile can take the
+// bytes as they are (sf_write_raw): 8-bit unsigned in WAV and signed
+// elsewhere; 16-bit little-endian in WAV and big-endian in AIFF and 8SVX.
+bool FileIsSigned(AudioFormat format, std::uint8_t bits) { return !(format == AudioFormat::Wav && bits == 8); }
+bool FileIsBigEndian(AudioFormat format) { return format == AudioFormat::Aiff || format == AudioFormat::Svx8; }
+
+bool WriteRaw(SNDFILE* file, std::span<const std::uint8_t> bytes, std::string& error) {
+    if (sf_write_raw(file, bytes.data(), static_cast<sf_count_t>(bytes.size())) !=
+        static_cast<sf_count_t>(bytes.size())) {
+        error = std::string("libsndfile: ") + sf_strerror(file);
+        return false;
+    }
+    return true;
+}
+
+// For FLAC, which libsndfile compresses from values: the frames as 16-bit
+// values that libsndfile scales to the file's width (8-bit values go in as
+// value × 256 and come out exact). `values` is signed, in host byte order,
+// interleaved.
+bool WriteValues(SNDFILE* file, const Bytes& values, std::uint8_t bits, std::uint8_t channels, std::uint64_t frames,
+                 std::string& error) {
     constexpr std::size_t kBlockFrames = 8192;
     std::vector<short> block(kBlockFrames * channels);
     const std::size_t width = bits / 8u;
     for (std::uint64_t done = 0; done < frames;) {
         const std::size_t count = static_cast<std::size_t>(std::min<std::uint64_t>(kBlockFrames, frames - done));
-        const std::size_t values = count * channels;
-        const std::uint8_t* from = decoded.data() + done * channels * width;
+        const std::size_t n = count * channels;
+        const std::uint8_t* from = values.data() + done * channels * width;
         if (width == 1) {
-            for (std::size_t k = 0; k < values; ++k)
-                block[k] = static_cast<short>(static_cast<std::int8_t>(from[k]) * 256);
+            for (std::size_t k = 0; k < n; ++k) block[k] = static_cast<short>(static_cast<std::int8_t>(from[k]) * 256);
         } else {
-            for (std::size_t k = 0; k < values; ++k)
-                block[k] = static_cast<short>(static_cast<std::uint16_t>(from[2 * k] | from[2 * k + 1] << 8));
+            std::memcpy(block.data(), from, 2 * n);
         }
         if (sf_writef_short(file, block.data(), static_cast<sf_count_t>(count)) != static_cast<sf_count_t>(count)) {
             error = std::string("libsndfile: ") + sf_strerror(file);
-            return;
+            return false;
         }
         done += count;
     }
+    return true;
 }
 
 bool SetString(SNDFILE* file, int which, const std::string& text, std::string& error) {
@@ -176,6 +192,7 @@ bool EncodeAudio(AudioFormat format, const SampleInfo& sample, const ModuleInfo&
         return false;
     }
 
+    out.reserve(static_cast<std::size_t>(frames * encoding.BytesPerFrame()) + 4096);
     MemoryFile memory{out};
     SF_VIRTUAL_IO io = MemoryIo();
     {
@@ -225,8 +242,25 @@ bool EncodeAudio(AudioFormat format, const SampleInfo& sample, const ModuleInfo&
             sf_command(file.get(), SFC_SET_INSTRUMENT, &instrument, sizeof instrument);
         }
 
-        WriteFrames(file.get(), ToDecodedPcm(encoding, stored), encoding.bits, encoding.channels, frames, error);
-        if (!error.empty()) {
+        // The sound data, converted only where the stored form differs from
+        // the file's.
+        bool written = false;
+        if (format == AudioFormat::Flac) {
+            const bool hostBig = std::endian::native == std::endian::big;
+            written = WriteValues(file.get(), ConvertSamples(encoding, stored, true, hostBig), encoding.bits,
+                                  encoding.channels, frames, error);
+        } else {
+            const bool toSigned = FileIsSigned(format, encoding.bits);
+            const bool toBig = FileIsBigEndian(format);
+            const bool asStored = (encoding.channels == 1 || encoding.interleaved) && encoding.isSigned == toSigned &&
+                                  (encoding.bits == 8 || encoding.bigEndian == toBig);
+            if (asStored) {
+                written = WriteRaw(file.get(), stored.first(frames * encoding.BytesPerFrame()), error);
+            } else {
+                written = WriteRaw(file.get(), ConvertSamples(encoding, stored, toSigned, toBig), error);
+            }
+        }
+        if (!written) {
             out.clear();
             return false;
         }

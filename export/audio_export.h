@@ -38,6 +38,11 @@ std::uint64_t FrameCount(const SampleEncoding& encoding, std::uint64_t byteCount
 // and so on; bytes beyond them are the dropped partial frame.
 std::vector<std::uint8_t> ToDecodedPcm(const SampleEncoding& encoding, std::span<const std::uint8_t> stored);
 
+// The same for any target: interleaved, of the same bits and channels, with
+// the given signedness and byte order of 16-bit values.
+std::vector<std::uint8_t> ConvertSamples(const SampleEncoding& encoding, std::span<const std::uint8_t> stored,
+                                         bool toSigned, bool toBigEndian);
+
 // The loop as the audio files and the manifest carry it: the sample's loop
 // cut to its frames; none when the mode is None or nothing is left of it.
 struct SampleLoop {

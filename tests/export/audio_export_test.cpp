@@ -29,19 +29,20 @@ int Value(std::size_t i, std::size_t c, std::uint8_t bits) {
     return bits == 8 ? static_cast<int>(mixed % 256) - 128 : static_cast<int>(mixed % 65536) - 32768;
 }
 
-// Stored as the modules store them: signed, 16-bit big-endian.
+// Stored as `encoding` says.
 Bytes StoredSample(const SampleEncoding& encoding, std::uint64_t frames) {
     const std::size_t width = encoding.bits / 8u, channels = encoding.channels;
     Bytes out(frames * channels * width);
     for (std::size_t i = 0; i < frames; ++i) {
         for (std::size_t c = 0; c < channels; ++c) {
-            const auto unit = static_cast<std::uint16_t>(Value(i, c, encoding.bits));
+            const int bias = encoding.isSigned ? 0 : 1 << (encoding.bits - 1);
+            const auto unit = static_cast<std::uint16_t>(Value(i, c, encoding.bits) + bias);
             const std::size_t slot = encoding.interleaved ? i * channels + c : c * frames + i;
             if (width == 1) {
                 out[slot] = static_cast<std::uint8_t>(unit);
             } else {
-                out[2 * slot] = static_cast<std::uint8_t>(unit >> 8);
-                out[2 * slot + 1] = static_cast<std::uint8_t>(unit);
+                out[2 * slot + (encoding.bigEndian ? 0 : 1)] = static_cast<std::uint8_t>(unit >> 8);
+                out[2 * slot + (encoding.bigEndian ? 1 : 0)] = static_cast<std::uint8_t>(unit);
             }
         }
     }
@@ -63,7 +64,12 @@ protected:
         SampleInfo sample;
         sample.slot = 3;
         sample.name = "lead";
-        sample.encoding = SampleEncoding{bits(), true, true, static_cast<std::uint8_t>(layout() == Layout::Mono ? 1 : 2),
+        // Signed and big-endian as the modules store them, except that the
+        // 1000-frame cases are unsigned and little-endian, so that both the
+        // bytes as they are and converted ones reach every format.
+        const bool asModules = frames() != 1000;
+        sample.encoding = SampleEncoding{bits(), asModules, asModules,
+                                         static_cast<std::uint8_t>(layout() == Layout::Mono ? 1 : 2),
                                          layout() != Layout::Planar};
         sample.rate = 7895;  // finetune -1: not a rate any default would give
         sample.loopMode = loopMode();

@@ -31,9 +31,14 @@ Bytes Store(const SampleEncoding& encoding, const std::vector<std::vector<int>>&
     return out;
 }
 
-TEST(DecodedPcm, EveryEncodingGivesSignedLittleEndianInterleaved) {
-    const std::vector<int> wide = {-32768, -1, 0, 1, 32767, 0x1234, -0x1235};
-    const std::vector<int> narrow = {-128, -1, 0, 1, 127, 0x12, -0x13};
+TEST(DecodedPcm, EveryEncodingToEveryTarget) {
+    // Enough values for whole eight-byte words and a rest in every layout.
+    std::vector<int> wide = {-32768, -1, 0, 1, 32767, 0x1234, -0x1235};
+    std::vector<int> narrow = {-128, -1, 0, 1, 127, 0x12, -0x13};
+    for (int i = 0; i < 12; ++i) {
+        wide.push_back(i * 5003 - 30000);
+        narrow.push_back(i * 19 - 110);
+    }
     for (const std::uint8_t bits : {8, 16}) {
         for (const bool isSigned : {true, false}) {
             for (const bool bigEndian : {true, false}) {
@@ -53,6 +58,11 @@ TEST(DecodedPcm, EveryEncodingGivesSignedLittleEndianInterleaved) {
 
                         const Bytes expected = Store(DecodedPcm(bits, channels), frames);
                         EXPECT_EQ(ToDecodedPcm(encoding, stored), expected);
+                        for (const bool toSigned : {true, false})
+                            for (const bool toBig : {true, false})
+                                EXPECT_EQ(ConvertSamples(encoding, stored, toSigned, toBig),
+                                          Store(SampleEncoding{bits, toSigned, toBig, channels, true}, frames))
+                                    << "to signed " << toSigned << ", big " << toBig;
                         EXPECT_EQ(FrameCount(encoding, stored.size()), frames.size());
                     }
                 }
