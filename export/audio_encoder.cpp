@@ -136,6 +136,86 @@ bool SetString(SNDFILE* file, int which, const std::string& text, std::string& e
     return true;
 }
 
+// libsndfile's part: the whole file written into `out`. The handle is
+// closed on every way out, which may still write to `out`.
+bool WriteWithSndfile(AudioFormat format, SF_INFO& info, const SampleEncoding& encoding,
+                      std::span<const std::uint8_t> stored, std::uint64_t frames, const std::string& name,
+                      const std::string& song, const SampleLoop& loop, Bytes& out, std::string& error) {
+    MemoryFile memory{out};
+    SF_VIRTUAL_IO io = MemoryIo();
+    std::unique_ptr<SNDFILE, SndfileCloser> file(sf_open_virtual(&io, SFM_WRITE, &info, &memory));
+    if (!file) {
+        error = std::string("libsndfile: ") + sf_strerror(nullptr);
+        return false;
+    }
+
+    // Names: see text_fields.h for what each format gets. AIFF has no album
+    // field; the song name goes into its annotation (ANNO). 8SVX takes no
+    // strings from libsndfile; its NAME is written afterwards.
+    if (format == AudioFormat::Wav || format == AudioFormat::Flac) {
+        if (!SetString(file.get(), SF_STR_TITLE, Latin1ToUtf8(name), error) ||
+            !SetString(file.get(), SF_STR_ALBUM, Latin1ToUtf8(song), error))
+            return false;
+    } else if (format == AudioFormat::Aiff) {
+        if (!SetString(file.get(), SF_STR_TITLE, Latin1ToAscii(name), error) ||
+            !SetString(file.get(), SF_STR_COMMENT, Latin1ToAscii(song), error))
+            return false;
+    }
+
+    // Base note and loop. The sample's rate is that of its reference note,
+    // so middle C (MIDI 60) plays at the file's rate. FLAC has no standard
+    // field for either and gets neither. libsndfile writes them to WAV's
+    // smpl chunk only; AIFF and 8SVX get theirs afterwards.
+    if (format != AudioFormat::Flac) {
+        SF_INSTRUMENT instrument{};
+        instrument.gain = 1;
+        instrument.basenote = 60;
+        instrument.key_lo = 0;
+        instrument.key_hi = 127;
+        instrument.velocity_lo = 1;
+        instrument.velocity_hi = 127;
+        if (loop.mode != LoopMode::None) {
+            instrument.loop_count = 1;
+            instrument.loops[0].mode = loop.mode == LoopMode::PingPong ? SF_LOOP_ALTERNATING : SF_LOOP_FORWARD;
+            // libsndfile takes the end exclusive and writes the WAV smpl
+            // chunk's inclusive dwEnd (the last frame played) from it.
+            instrument.loops[0].start = static_cast<unsigned int>(loop.start);
+            instrument.loops[0].end = static_cast<unsigned int>(loop.end);
+            instrument.loops[0].count = 0;  // loop forever
+        }
+        if (sf_command(file.get(), SFC_SET_INSTRUMENT, &instrument, sizeof instrument) != SF_TRUE) {
+            error = "libsndfile did not take the loop and base note";
+            return false;
+        }
+    }
+
+    // The sound data, converted only where the stored form differs from the
+    // file's.
+    bool written = false;
+    if (format == AudioFormat::Flac) {
+        const bool hostBig = std::endian::native == std::endian::big;
+        written = WriteValues(file.get(), ConvertSamples(encoding, stored, true, hostBig), encoding.bits,
+                              encoding.channels, frames, error);
+    } else {
+        const bool toSigned = FileIsSigned(format, encoding.bits);
+        const bool toBig = FileIsBigEndian(format);
+        const bool asStored = (encoding.channels == 1 || encoding.interleaved) && encoding.isSigned == toSigned &&
+                              (encoding.bits == 8 || encoding.bigEndian == toBig);
+        if (asStored)
+            written = WriteRaw(file.get(), stored.first(frames * encoding.BytesPerFrame()), error);
+        else
+            written = WriteRaw(file.get(), ConvertSamples(encoding, stored, toSigned, toBig), error);
+    }
+    if (!written) return false;
+
+    const int closed = sf_close(file.release());
+    if (closed != 0) {
+        error = std::string("libsndfile: ") + sf_error_number(closed);
+        return false;
+    }
+    return true;
+}
+
 }  // namespace
 
 bool EncodeAudio(AudioFormat format, const SampleInfo& sample, const ModuleInfo& module,
@@ -193,85 +273,10 @@ bool EncodeAudio(AudioFormat format, const SampleInfo& sample, const ModuleInfo&
     }
 
     out.reserve(static_cast<std::size_t>(frames * encoding.BytesPerFrame()) + 4096);
-    MemoryFile memory{out};
-    SF_VIRTUAL_IO io = MemoryIo();
-    {
-        std::unique_ptr<SNDFILE, SndfileCloser> file(sf_open_virtual(&io, SFM_WRITE, &info, &memory));
-        if (!file) {
-            error = std::string("libsndfile: ") + sf_strerror(nullptr);
-            out.clear();
-            return false;
-        }
-
-        // Names: see text_fields.h for what each format gets. AIFF has no
-        // album field; the song name goes into its annotation (ANNO). 8SVX
-        // takes no strings from libsndfile; its NAME is written below.
-        bool ok = true;
-        if (format == AudioFormat::Wav || format == AudioFormat::Flac) {
-            ok = SetString(file.get(), SF_STR_TITLE, Latin1ToUtf8(name), error) &&
-                 SetString(file.get(), SF_STR_ALBUM, Latin1ToUtf8(song), error);
-        } else if (format == AudioFormat::Aiff) {
-            ok = SetString(file.get(), SF_STR_TITLE, Latin1ToAscii(name), error) &&
-                 SetString(file.get(), SF_STR_COMMENT, Latin1ToAscii(song), error);
-        }
-        if (!ok) {
-            out.clear();
-            return false;
-        }
-
-        // Base note and loop. The sample's rate is that of its reference
-        // note, so middle C (MIDI 60) plays at the file's rate. FLAC has no
-        // standard field for either and gets neither.
-        if (format != AudioFormat::Flac) {
-            SF_INSTRUMENT instrument{};
-            instrument.gain = 1;
-            instrument.basenote = 60;
-            instrument.key_lo = 0;
-            instrument.key_hi = 127;
-            instrument.velocity_lo = 1;
-            instrument.velocity_hi = 127;
-            if (loop.mode != LoopMode::None) {
-                instrument.loop_count = 1;
-                instrument.loops[0].mode = loop.mode == LoopMode::PingPong ? SF_LOOP_ALTERNATING : SF_LOOP_FORWARD;
-                // libsndfile takes the end exclusive and writes the WAV
-                // smpl chunk's inclusive dwEnd from it.
-                instrument.loops[0].start = static_cast<unsigned int>(loop.start);
-                instrument.loops[0].end = static_cast<unsigned int>(loop.end);
-                instrument.loops[0].count = 0;  // loop forever
-            }
-            sf_command(file.get(), SFC_SET_INSTRUMENT, &instrument, sizeof instrument);
-        }
-
-        // The sound data, converted only where the stored form differs from
-        // the file's.
-        bool written = false;
-        if (format == AudioFormat::Flac) {
-            const bool hostBig = std::endian::native == std::endian::big;
-            written = WriteValues(file.get(), ConvertSamples(encoding, stored, true, hostBig), encoding.bits,
-                                  encoding.channels, frames, error);
-        } else {
-            const bool toSigned = FileIsSigned(format, encoding.bits);
-            const bool toBig = FileIsBigEndian(format);
-            const bool asStored = (encoding.channels == 1 || encoding.interleaved) && encoding.isSigned == toSigned &&
-                                  (encoding.bits == 8 || encoding.bigEndian == toBig);
-            if (asStored) {
-                written = WriteRaw(file.get(), stored.first(frames * encoding.BytesPerFrame()), error);
-            } else {
-                written = WriteRaw(file.get(), ConvertSamples(encoding, stored, toSigned, toBig), error);
-            }
-        }
-        if (!written) {
-            out.clear();
-            return false;
-        }
-        const int closed = sf_close(file.release());
-        if (closed != 0) {
-            error = std::string("libsndfile: ") + sf_error_number(closed);
-            out.clear();
-            return false;
-        }
+    if (!WriteWithSndfile(format, info, encoding, stored, frames, name, song, loop, out, error)) {
+        out.clear();
+        return false;
     }
-
     if (out.empty()) {
         error = "libsndfile wrote nothing";
         return false;

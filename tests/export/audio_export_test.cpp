@@ -83,7 +83,9 @@ protected:
 TEST_P(RoundTrip, FileHoldsTheSampleItsRateAndItsLoop) {
     const SampleInfo sample = Sample();
     const std::uint8_t channels = sample.encoding.channels;
-    const Bytes stored = StoredSample(sample.encoding, frames());
+    Bytes stored = StoredSample(sample.encoding, frames());
+    // A partial frame at the end is left out of the file.
+    if (sample.encoding.BytesPerFrame() > 1) stored.push_back(0x77);
     Bytes file;
     std::string error;
     ASSERT_TRUE(EncodeAudio(format(), sample, ModuleInfo{"mod", "song"}, stored, file, error)) << error;
