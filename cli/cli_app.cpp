@@ -12,9 +12,13 @@
 
 #include "cli/dry_run_file_ops.h"
 #include "cli/escape.h"
+#include "cli/name_template.h"
+#include "cli/sample_output.h"
 #include "cli/sources.h"
 #include "engine/extraction_run.h"
 #include "engine/sample_writer.h"
+#include "export/audio_export.h"
+#include "export/manifest.h"
 #include "selection/selection_commands.h"
 
 #ifndef VORNECK_VERSION
@@ -54,7 +58,18 @@ struct Options {
     bool dryRun = false;
     bool nullTerminated = false;
     bool quiet = false;
+    AudioFormat format = AudioFormat::Raw;
+    std::optional<NameTemplate> names;
+    std::string manifest;
+    bool dedupe = false;
 };
+
+// Splits a path into its directory ("." when it has none) and last name.
+std::pair<std::string, std::string> SplitPath(const std::string& path) {
+    const std::size_t slash = path.find_last_of('/');
+    if (slash == std::string::npos) return {".", path};
+    return {slash == 0 ? "/" : path.substr(0, slash), path.substr(slash + 1)};
+}
 
 // The destination as given: an existing directory one may write into. The
 // descriptor is kept to tell, should writes fail during the run, whether the
@@ -151,6 +166,7 @@ public:
     void EntryStarted(std::uint64_t position) override { currentNamed_ = list_.Entry(position).named; }
 
     void SampleDone(const SampleEvent& event) override {
+        if (!options_.manifest.empty()) AddToManifest(event);
         if (!options_.dryRun || event.fate != SampleFate::Written) return;
         std::string record = options_.nullTerminated ? std::string(event.outputPath) : Escaped(event.outputPath);
         record += '\t';
@@ -168,6 +184,7 @@ public:
         StopOnOutputError();
     }
 
+    const std::string& manifest() const { return manifest_; }
     bool noMemory() const { return noMemory_; }
     bool stopped() const { return stopped_; }
     const std::string& panel(int i) const { return panels_[i]; }
@@ -185,6 +202,20 @@ public:
     }
 
 private:
+    void AddToManifest(const SampleEvent& event) {
+        const SampleInfo info = event.sample ? *event.sample : SampleInfo{};
+        ManifestRecord record = DescribeSample(info, event.module ? *event.module : ModuleInfo{},
+                                               RawForm(info, event.stored));
+        record.module = std::string(event.modulePath);
+        record.n = event.number;
+        if (event.fate == SampleFate::Written) record.output = std::string(event.outputPath);
+        record.offset = event.offset;
+        record.length = event.length;
+        if (event.fate == SampleFate::Duplicate) record.duplicateOf = std::string(event.duplicateOf);
+        manifest_ += ManifestLine(record);
+        manifest_ += '\n';
+    }
+
     static std::string Format(const vorneck::Report& report) {
         std::string line;
         if (!report.textNamesPath && !report.module.empty()) line = Escaped(report.module) + ": ";
@@ -212,6 +243,7 @@ private:
     bool noMemory_ = false;
     bool stopped_ = false;
     std::string panels_[4];
+    std::string manifest_;
 };
 
 // Parses the command line; a status to exit with when there is nothing more
@@ -235,6 +267,19 @@ std::optional<int> Parse(int argc, const char* const* argv, Options& options, Cl
                  "Write nothing; print each sample file the run would write: path, offset, length");
     app.add_flag("-0,--null", options.nullTerminated,
                  "With -n: end each record with a NUL byte and leave its path unescaped");
+    std::string format = "raw";
+    app.add_option("-f,--format", format,
+                   "Write each sample as FORMAT: raw (its bytes as stored), wav, aiff, 8svx or flac")
+        ->type_name("FORMAT")
+        ->capture_default_str();
+    std::string names;
+    app.add_option("--name", names,
+                   "Name the sample files by TEMPLATE: {n} {slot} {module} {stem} {name}, {slot:02} pads")
+        ->type_name("TEMPLATE");
+    app.add_option("--manifest", options.manifest,
+                   "Describe every sample found in FILE, one JSON object a line")
+        ->type_name("FILE");
+    app.add_flag("--dedupe", options.dedupe, "Do not write a sample again whose bytes equal one written before");
     app.add_flag("-q,--quiet", options.quiet,
                  "Print no closing summary, and no message for non-module files found in directories");
     app.add_option("SOURCE", options.sources, "Module files, or directories whose files are taken")
@@ -262,6 +307,16 @@ std::optional<int> Parse(int argc, const char* const* argv, Options& options, Cl
     if (options.sources.empty()) return usage("no SOURCE: name module files or directories");
     if (options.select.pattern.empty()) return usage(kNoSelectPatternMessage);
     if (options.nullTerminated && !options.dryRun) return usage("-0 goes with -n");
+    const auto parsed = ParseAudioFormat(format);
+    if (!parsed) return usage("--format: \"" + Escaped(format) + "\" is not one of raw, wav, aiff, 8svx, flac");
+    options.format = *parsed;
+    if (!names.empty()) {
+        std::string error;
+        options.names = NameTemplate::Parse(names, error);
+        if (!options.names) return usage("--name: " + error);
+    }
+    if (app.count("--name") && names.empty()) return usage("--name: the template is empty");
+    if (app.count("--manifest") && options.manifest.empty()) return usage("--manifest: no FILE given");
     return std::nullopt;
 }
 
@@ -278,6 +333,17 @@ int RunCli(int argc, const char* const* argv, CliIo& io, const CliHooks& hooks) 
         return kExitUsage;
     }
 
+    if (!options.manifest.empty()) {
+        const std::string directory = SplitPath(options.manifest).first;
+        const int fd = CheckDestination(directory, error);
+        if (fd < 0) {
+            io.ErrLine(std::string(kProgram) + ": " + Escaped(options.manifest) + ": " + std::strerror(error));
+            ::close(destFd);
+            return kExitUsage;
+        }
+        ::close(fd);
+    }
+
     CliModuleList list;
     ExtractionState state;
     CliRun run(io, options, list, state, destFd, hooks);
@@ -289,7 +355,8 @@ int RunCli(int argc, const char* const* argv, CliIo& io, const CliHooks& hooks) 
 
     PosixFileOps posix;
     DryRunFileOps dry(posix);
-    Services services{options.dryRun ? static_cast<FileOps&>(dry) : posix, run, run, &run};
+    CliSampleOutput output(options.format, options.names, options.dedupe);
+    Services services{options.dryRun ? static_cast<FileOps&>(dry) : posix, run, run, &run, &output};
     const RunOutcome outcome = ExtractSelected(state, list, {options.dest, options.perModule}, services);
     if (outcome == RunOutcome::NoMemory && run.noMemory()) run.ReportEmptyFiles();
     io.ClearProgress();
@@ -302,10 +369,34 @@ int RunCli(int argc, const char* const* argv, CliIo& io, const CliHooks& hooks) 
         if (options.dryRun) {
             run.Line("Mods to process: " + std::to_string(state.ModsProcessed));
             run.Line("Samples to save: " + std::to_string(state.SamplesSaved));
+            if (options.dedupe) run.Line("Duplicates to skip: " + std::to_string(output.duplicates()));
         } else {
             if (run.panel(0) == kCompletedStatus) io.Out(std::string(kCompletedStatus) + "\n");
             io.Out("Mods Processed: " + std::to_string(state.ModsProcessed) + "\n");
             io.Out("Samples saved: " + std::to_string(state.SamplesSaved) + "\n");
+            if (options.dedupe) io.Out("Duplicates skipped: " + std::to_string(output.duplicates()) + "\n");
+        }
+    }
+    if (!options.manifest.empty() && !run.stopped()) {
+        // Written whole or not at all, like the samples, and never over a
+        // module of the run.
+        const auto [directory, name] = SplitPath(options.manifest);
+        int openError = 0;
+        const DirHandle dir = posix.OpenDirectory(directory, openError);
+        const auto mayReplace = [&state](const DirectoryEntry& entry) {
+            if (entry.type == EntryType::Regular && state.ProtectedInputs.count(entry.identity))
+                return ReplaceDecision{ReplaceDecision::Verdict::Refuse, EEXIST};
+            return OnlyFilesAndLinks(entry);
+        };
+        const std::string& text = run.manifest();
+        const WriteResult written = posix.WriteFileAt(
+            dir, name, {reinterpret_cast<const std::uint8_t*>(text.data()), text.size()}, mayReplace);
+        posix.CloseDirectory(dir);
+        if (written.status != WriteStatus::Ok) {
+            const std::string reason = written.status == WriteStatus::Refused ? std::string(kWouldReplaceInput)
+                                       : dir == kNoDirectory                  ? std::strerror(openError)
+                                                                              : std::strerror(written.error);
+            run.Fail(std::string(kProgram) + ": " + Escaped(options.manifest) + ": " + reason);
         }
     }
     if (!io.Flush()) {

@@ -48,7 +48,9 @@ public:
                 list_.Add({ComposePath(path, name), relative, false});
         if (again < 0) return;
 
-        const int listFd = ::dup(again);
+        // A fresh open of the same directory: a duplicate descriptor would
+        // share the position the file listing left at the end.
+        const int listFd = ::openat(again, ".", O_RDONLY | O_DIRECTORY | O_CLOEXEC);
         const DirectoryListing directories = listFd >= 0 ? ListOpenDirectory(listFd, ListedKind::Directories)
                                                          : DirectoryListing{{}, errno};
         if (directories.error != 0) Fail("Unable to read directory: " + path + Reason(directories.error));

@@ -78,12 +78,13 @@ Bytes BuildMod(const ModRecipe& recipe, std::vector<SampleRange>* ranges) {
     }
     for (std::size_t i = 0; i < kInstruments; ++i) {
         const std::size_t h = 20 + 30 * i;
-        if (i < recipe.samples.size()) PutText(out, h, recipe.samples[i].name, 22);
+        const ModSample* sample = i < recipe.samples.size() ? &recipe.samples[i] : nullptr;
+        if (sample) PutText(out, h, sample->name, 22);
         PutBe16(out, h + 22, static_cast<std::uint16_t>(data[i].size() / 2));
-        out[h + 24] = 0;                         // finetune
-        out[h + 25] = data[i].empty() ? 0 : 64;  // volume
-        PutBe16(out, h + 26, 0);                 // repeat start
-        PutBe16(out, h + 28, 1);                 // repeat length: no loop
+        out[h + 24] = sample ? static_cast<std::uint8_t>(sample->finetune & 0x0F) : 0;
+        out[h + 25] = data[i].empty() ? 0 : sample->volume;
+        PutBe16(out, h + 26, sample ? sample->repeatStart : 0);
+        PutBe16(out, h + 28, sample ? sample->repeatLength : 1);
     }
     for (const auto& [slot, words] : recipe.lengthWordOverrides) PutBe16(out, 20 + 30 * slot + 22, words);
 
@@ -136,8 +137,11 @@ Bytes BuildMmd(const MmdRecipe& recipe, std::vector<SampleRange>* ranges, MmdLay
     out.resize(song + kSongSize, 0);
     for (std::size_t i = 0; i < 63; ++i) {
         const std::size_t e = song + 8 * i;
-        PutBe16(out, e + 2, 1);  // repeat length: no loop
-        out[e + 6] = 64;         // volume
+        const MmdInstrument* ins = i < recipe.instruments.size() ? &recipe.instruments[i] : nullptr;
+        PutBe16(out, e, ins ? ins->repeat : 0);
+        PutBe16(out, e + 2, ins ? ins->repeatLength : 1);  // 1: no loop
+        out[e + 6] = ins ? ins->volume : 64;
+        out[e + 7] = ins ? static_cast<std::uint8_t>(ins->transpose) : 0;
     }
     PutBe16(out, song + 504, 1);  // one block
     PutBe16(out, song + 506, 1);  // song length one
@@ -192,17 +196,61 @@ Bytes BuildMmd(const MmdRecipe& recipe, std::vector<SampleRange>* ranges, MmdLay
     for (std::size_t i = 0; i < slots; ++i) {
         const auto& ins = recipe.instruments[i];
         if (ins.empty) continue;
+        const std::size_t start = out.size();
+        PutBe32(out, table + 4 * i, static_cast<std::uint32_t>(start));
+        if (layout) layout->instruments[i] = start;
+        if (ins.hybrid) {
+            // The synthetic header: length, type -2, tables, then 64
+            // waveform pointers of which the first leads to the sample.
+            constexpr std::size_t kSynthHeader = 278 + 4 * 64;
+            out.resize(start + kSynthHeader, 0);
+            PutBe32(out, start, static_cast<std::uint32_t>(kSynthHeader));
+            PutBe16(out, start + 4, static_cast<std::uint16_t>(-2));
+            PutBe32(out, start + 278, static_cast<std::uint32_t>(kSynthHeader));
+        }
         const std::size_t at = out.size();
-        PutBe32(out, table + 4 * i, static_cast<std::uint32_t>(at));
         out.resize(at + 6, 0);
         PutBe32(out, at, static_cast<std::uint32_t>(ins.lengthOverride.value_or(
                              static_cast<std::int32_t>(ins.data.size()))));
         PutBe16(out, at + 4, static_cast<std::uint16_t>(ins.type));
         if (ranges && ins.type >= 0 && ins.type <= 7 && !ins.data.empty())
             ranges->push_back({at + 6, ins.data.size()});
-        if (layout) layout->instruments[i] = at;
         Append(out, ins.data);
         if (out.size() % 2) out.push_back(0);
+    }
+
+    // Expansion data: instrument extensions (finetune, loop mode), names and
+    // the song name, when the recipe has any of them.
+    bool described = !recipe.songName.empty();
+    for (const auto& ins : recipe.instruments)
+        described = described || !ins.name.empty() || ins.finetune != 0 || ins.pingPong;
+    if (described) {
+        constexpr std::size_t kExtSize = 18;
+        constexpr std::size_t kInfoSize = 40;
+        const std::size_t ext = out.size();
+        out.resize(ext + kExtSize * slots, 0);
+        for (std::size_t i = 0; i < slots; ++i) {
+            out[ext + kExtSize * i + 3] = static_cast<std::uint8_t>(recipe.instruments[i].finetune);
+            out[ext + kExtSize * i + 5] = recipe.instruments[i].pingPong ? 0x09 : 0x00;
+        }
+        const std::size_t info = out.size();
+        out.resize(info + kInfoSize * slots, 0);
+        for (std::size_t i = 0; i < slots; ++i) PutText(out, info + kInfoSize * i, recipe.instruments[i].name, kInfoSize);
+        const std::size_t name = out.size();
+        out.insert(out.end(), recipe.songName.begin(), recipe.songName.end());
+        out.push_back(0);
+        if (out.size() % 2) out.push_back(0);
+        const std::size_t exp = out.size();
+        out.resize(exp + 80, 0);
+        PutBe32(out, exp + 4, static_cast<std::uint32_t>(ext));
+        PutBe16(out, exp + 8, static_cast<std::uint16_t>(slots));
+        PutBe16(out, exp + 10, kExtSize);
+        PutBe32(out, exp + 20, static_cast<std::uint32_t>(info));
+        PutBe16(out, exp + 24, static_cast<std::uint16_t>(slots));
+        PutBe16(out, exp + 26, kInfoSize);
+        PutBe32(out, exp + 44, static_cast<std::uint32_t>(name));
+        PutBe32(out, exp + 48, static_cast<std::uint32_t>(recipe.songName.size() + 1));
+        PutBe32(out, 32, static_cast<std::uint32_t>(exp));
     }
 
     PutBe32(out, 4, static_cast<std::uint32_t>(out.size()));  // module length
@@ -217,9 +265,9 @@ std::vector<DemoFile> DemoSet() {
     {
         ModRecipe recipe;
         recipe.title = "chiptune";
-        recipe.samples = {{"sine lead", Waveform(Wave::Sine, 4096, 32)},
-                        {"square bass", Waveform(Wave::Square, 2048, 64)},
-                        {"saw pad", Waveform(Wave::Saw, 6000, 48)},
+        recipe.samples = {{"sine lead", Waveform(Wave::Sine, 4096, 32), 0, 64, 1024, 1024},
+                        {"square bass", Waveform(Wave::Square, 2048, 64), -2, 48},
+                        {"saw pad", Waveform(Wave::Saw, 6000, 48), 3, 40, 0, 3000},
                         {"triangle", Waveform(Wave::Triangle, 1500, 24)}};
         recipe.orders = {0, 1, 0, 1};
         set.push_back({"Chiptune.mod", BuildMod(recipe)});
@@ -245,24 +293,26 @@ std::vector<DemoFile> DemoSet() {
     {
         MmdRecipe recipe;
         recipe.signature = "MMD0";
-        recipe.instruments = {{false, 0, Waveform(Wave::Sine, 3000, 20), {}},
+        recipe.songName = "Bells";
+        recipe.instruments = {{false, 0, Waveform(Wave::Sine, 3000, 20), {}, "bell", 2, false, 0, 64, 500, 500},
                             {true, 0, {}, {}},
-                            {false, 0, Waveform(Wave::Square, 1200, 30), {}},
-                            {false, 0, Waveform(Wave::Saw, 2200, 50), {}}};
+                            {false, 0, Waveform(Wave::Square, 1200, 30), {}, "chime", 0, true, 12, 50, 0, 600},
+                            {false, 0, Waveform(Wave::Saw, 2200, 50), {}, "gong", -3, false, -12}};
         set.push_back({"bells.med", BuildMmd(recipe)});
     }
     {
         MmdRecipe recipe;
         recipe.signature = "MMD1";
-        recipe.instruments = {{false, 0, Waveform(Wave::Triangle, 4000, 64), {}},
-                            {false, 0, Waveform(Wave::Noise, 1000, 1, 3), {}}};
+        recipe.songName = "Pads";
+        recipe.instruments = {{false, 0, Waveform(Wave::Triangle, 4000, 64), {}, "soft pad", 0, false, 0, 64, 0, 2000},
+                            {false, 0, Waveform(Wave::Noise, 1000, 1, 3), {}, "breath"}};
         set.push_back({"pads.mmd1", BuildMmd(recipe)});
     }
     {
         MmdRecipe recipe;
         recipe.signature = "MMD2";
         recipe.instruments = {{false, 0, Waveform(Wave::Saw, 2500, 25), {}},
-                            {false, 0, Waveform(Wave::Sine, 1800, 90), {}},
+                            {false, 0, Waveform(Wave::Sine, 1800, 90), {}, {}, 0, false, 0, 64, 0, 0, true},
                             {false, 0, Waveform(Wave::Square, 900, 16), {}}};
         set.push_back({"Strings.MED", BuildMmd(recipe)});
     }

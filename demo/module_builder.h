@@ -25,6 +25,10 @@ struct SampleRange {
 struct ModSample {
     std::string name;
     Bytes data;  // padded with one zero byte when odd (lengths count words)
+    std::int8_t finetune = 0;         // -8 to 7
+    std::uint8_t volume = 64;
+    std::uint16_t repeatStart = 0;    // words
+    std::uint16_t repeatLength = 1;   // words; 1 is no loop
 };
 
 struct ModRecipe {
@@ -42,12 +46,24 @@ struct MmdInstrument {
     bool empty = false;   // a zero entry in the instrument table
     std::int16_t type = 0;
     Bytes data;
-    std::optional<std::int32_t> lengthOverride;  // the header's length field
+    std::optional<std::int32_t> lengthOverride = {};  // the header's length field
+    std::string name = {};          // in the expansion data's instrument names
+    std::int8_t finetune = 0;       // in the expansion data, eighths of a semitone
+    bool pingPong = false;          // loop mode in the expansion data
+    std::int8_t transpose = 0;      // the song's sample table (first 63 slots)
+    std::uint8_t volume = 64;
+    std::uint16_t repeat = 0;       // words
+    std::uint16_t repeatLength = 1; // words; 1 is no loop
+    // A hybrid instrument (type -2): a synthetic instrument's header whose
+    // first waveform pointer leads to an ordinary sample of `type` holding
+    // `data`.
+    bool hybrid = false;
 };
 
 struct MmdRecipe {
     std::string signature = "MMD0";  // MMD0 to MMD3
     std::vector<MmdInstrument> instruments;  // up to 63 in a player; the walker takes up to 255
+    std::string songName = {};  // with names, finetunes or loop modes: written in expansion data
 };
 
 // Also reports where the song structure and the instrument table went.

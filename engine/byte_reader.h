@@ -11,6 +11,7 @@
 #include <cstdint>
 #include <optional>
 #include <span>
+#include <string>
 
 namespace vorneck {
 
@@ -53,6 +54,31 @@ public:
         if (!contains(offset, 2)) return std::nullopt;
         const auto* p = bytes_.data() + offset;
         return static_cast<std::uint16_t>((p[0] << 8) | p[1]);
+    }
+
+    std::optional<std::int8_t> i8(std::int64_t offset) const {
+        const auto v = u8(offset);
+        if (!v) return std::nullopt;
+        return static_cast<std::int8_t>(*v);
+    }
+
+    std::optional<std::uint32_t> u32be(std::int64_t offset) const {
+        const auto v = i32be(offset);
+        if (!v) return std::nullopt;
+        return static_cast<std::uint32_t>(*v);
+    }
+
+    // A text field of `width` bytes: up to its first NUL, trailing blanks
+    // dropped; the part inside the file when it runs past the end.
+    std::string text(std::int64_t offset, std::uint64_t width) const {
+        std::string out;
+        for (std::uint64_t i = 0; i < width; ++i) {
+            const auto c = u8(offset + static_cast<std::int64_t>(i));
+            if (!c || *c == 0) break;
+            out += static_cast<char>(*c);
+        }
+        while (!out.empty() && out.back() == ' ') out.pop_back();
+        return out;
     }
 
     std::optional<std::int32_t> i32be(std::int64_t offset) const {

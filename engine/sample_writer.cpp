@@ -109,7 +109,7 @@ void Save(ExtractionState& state, Services& services, std::span<const std::uint8
     if (number == 0 && state.PerModuleDirs) SetUpModuleDirectory(state, services);
     const DirHandle dir = state.PerModuleDirs ? state.ModuleDirHandle : BaseDirectory(state, services);
 
-    const SampleContext context{state.ModulePath, state.ModuleName, &state.Module, &info, number};
+    SampleContext context{state.ModulePath, state.ModuleName, &state.Module, &info, number};
     if (state.NameMaxOf != dir || state.NameMax == 0) {
         state.NameMaxOf = dir;
         state.NameMax = services.files.NameMax(dir);
@@ -119,6 +119,7 @@ void Save(ExtractionState& state, Services& services, std::span<const std::uint8
                                              : DefaultSampleName(number, state.ModuleName, maxName);
     const std::string path = (state.PerModuleDirs ? state.ModuleDirectory : BasePath(state)) + name;
     event.outputPath = path;
+    context.outputPath = path;
 
     const auto fail = [&](const char* prefix, int error, const char* rule) {
         const bool refused = rule != nullptr;
@@ -149,7 +150,7 @@ void Save(ExtractionState& state, Services& services, std::span<const std::uint8
             return;
         }
         if (prepared.action == PreparedSample::Action::Fail) {
-            services.errors.Report({prepared.failure, state.ModulePath, false, 0, ReportKind::Failure});
+            services.errors.Report({prepared.failure, state.ModulePath, true, 0, ReportKind::Failure});
             event.fate = SampleFate::Failed;
             Notify(state, services, event);
             return;

@@ -91,6 +91,7 @@ struct SampleContext {
     const ModuleInfo* module = nullptr;
     const SampleInfo* sample = nullptr;
     std::int64_t number = 0;
+    std::string_view outputPath = {};  // once the name is known
 };
 
 struct PreparedSample {
@@ -98,7 +99,7 @@ struct PreparedSample {
     std::vector<std::uint8_t> bytes;  // what to write, when not the stored bytes themselves
     bool useStored = true;            // write the stored bytes unchanged
     std::string duplicateOf;          // for Duplicate: the first copy's output path
-    std::string failure;              // for Fail: the message
+    std::string failure;              // for Fail: the message, naming the output
 };
 
 class SampleOutput {

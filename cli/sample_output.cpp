@@ -1,0 +1,70 @@
+#include "cli/sample_output.h"
+
+#include "engine/sample_writer.h"
+#include "export/manifest.h"
+
+namespace vorneck {
+
+std::vector<std::uint8_t> RawForm(const SampleInfo& sample, std::span<const std::uint8_t> stored) {
+    if (!sample.decoded || sample.encoding == DecodedPcm(sample.encoding.bits, sample.encoding.channels))
+        return {stored.begin(), stored.end()};
+    return ToDecodedPcm(sample.encoding, stored);
+}
+
+std::string CliSampleOutput::FileName(const SampleContext& sample, std::uint64_t maxBytes) {
+    const std::string_view extension = AudioExtension(format_);
+    const std::uint64_t room = maxBytes > extension.size() ? maxBytes - extension.size() : 1;
+    std::string name;
+    if (names_) {
+        NameFields fields;
+        fields.n = sample.number;
+        fields.slot = sample.sample ? sample.sample->slot : 0;
+        fields.module = std::string(sample.moduleName);
+        fields.name = sample.sample ? sample.sample->name : std::string();
+        name = names_->Expand(fields, room);
+    } else {
+        name = DefaultSampleName(sample.number, std::string(sample.moduleName), room);
+    }
+    return name + std::string(extension);
+}
+
+PreparedSample CliSampleOutput::Prepare(const SampleContext& sample, std::span<const std::uint8_t> stored) {
+    PreparedSample prepared;
+    const SampleInfo info = sample.sample ? *sample.sample : SampleInfo{};
+    const bool converted = info.decoded && info.encoding != DecodedPcm(info.encoding.bits, info.encoding.channels);
+    std::vector<std::uint8_t> raw;
+    if (converted) raw = ToDecodedPcm(info.encoding, stored);
+    const std::span<const std::uint8_t> rawBytes = converted ? std::span<const std::uint8_t>(raw) : stored;
+
+    pendingHash_.clear();
+    if (dedupe_) {
+        pendingHash_ = Sha256Hex(rawBytes);
+        const auto first = firstCopies_.find(pendingHash_);
+        if (first != firstCopies_.end()) {
+            ++duplicates_;
+            prepared.action = PreparedSample::Action::Duplicate;
+            prepared.duplicateOf = first->second;
+            return prepared;
+        }
+    }
+    if (format_ == AudioFormat::Raw) {
+        if (converted) {
+            prepared.useStored = false;
+            prepared.bytes = std::move(raw);
+        }
+        return prepared;
+    }
+    std::string error;
+    prepared.useStored = false;
+    if (!EncodeAudio(format_, info, sample.module ? *sample.module : ModuleInfo{}, stored, prepared.bytes, error)) {
+        prepared.action = PreparedSample::Action::Fail;
+        prepared.failure = std::string(kCreateFailedPrefix) + std::string(sample.outputPath) + " (" + error + ")";
+    }
+    return prepared;
+}
+
+void CliSampleOutput::Written(const SampleContext&, std::string_view path, const PreparedSample&) {
+    if (dedupe_ && !pendingHash_.empty()) firstCopies_.emplace(pendingHash_, std::string(path));
+}
+
+}  // namespace vorneck

@@ -1,0 +1,42 @@
+// How vorneck-cli turns a sample into a file: its name (the window's
+// "N_module", or a template), its bytes (raw, or an audio file), and
+// whether it is written at all (a copy of a sample written before is not,
+// when asked).
+#pragma once
+
+#include <map>
+#include <optional>
+#include <string>
+
+#include "cli/name_template.h"
+#include "engine/services.h"
+#include "export/audio_export.h"
+
+namespace vorneck {
+
+// The bytes a sample is written as in raw form: what the module stores, or,
+// for a sample the module stores in another form (16-bit big-endian, one
+// channel after the other), the decoded PCM.
+std::vector<std::uint8_t> RawForm(const SampleInfo& sample, std::span<const std::uint8_t> stored);
+
+class CliSampleOutput : public SampleOutput {
+public:
+    CliSampleOutput(AudioFormat format, std::optional<NameTemplate> names, bool dedupe)
+        : format_(format), names_(std::move(names)), dedupe_(dedupe) {}
+
+    std::string FileName(const SampleContext& sample, std::uint64_t maxBytes) override;
+    PreparedSample Prepare(const SampleContext& sample, std::span<const std::uint8_t> stored) override;
+    void Written(const SampleContext& sample, std::string_view path, const PreparedSample& prepared) override;
+
+    std::uint64_t duplicates() const { return duplicates_; }
+
+private:
+    AudioFormat format_;
+    std::optional<NameTemplate> names_;
+    bool dedupe_;
+    std::map<std::string, std::string> firstCopies_;  // content hash -> output path
+    std::string pendingHash_;
+    std::uint64_t duplicates_ = 0;
+};
+
+}  // namespace vorneck
