@@ -17,6 +17,7 @@
 #include <string>
 #include <vector>
 
+#include "cli/cli_app.h"
 #include "demo/module_builder.h"
 #include "engine/extraction_run.h"
 #include "engine/source_file_list.h"
@@ -150,6 +151,28 @@ void BM_Baseline(benchmark::State& state) {
     state.SetBytesProcessed(static_cast<std::int64_t>(state.iterations() * set.totalBytes));
 }
 BENCHMARK(BM_Baseline)->Arg(0)->Arg(1)->Unit(benchmark::kMillisecond)->UseRealTime();
+
+// The command line over the same modules into an empty destination, writing
+// raw bytes, WAV or FLAC files: what the audio formats cost on top.
+void BM_CliFormat(benchmark::State& state, const char* format) {
+    auto& set = Set();
+    const int null = ::open("/dev/null", O_WRONLY | O_CLOEXEC);
+    const std::vector<std::string> args = {"vorneck-cli", "-q", "-f", format, "-o", set.dest, set.source};
+    std::vector<const char*> argv;
+    for (const auto& a : args) argv.push_back(a.c_str());
+    for (auto _ : state) {
+        state.PauseTiming();
+        for (const auto& entry : std::filesystem::directory_iterator(set.dest)) std::filesystem::remove(entry.path());
+        state.ResumeTiming();
+        vorneck::CliIo io(null, null, false);
+        if (vorneck::RunCli(static_cast<int>(argv.size()), argv.data(), io) != 0) state.SkipWithError("the run failed");
+    }
+    ::close(null);
+    state.SetBytesProcessed(static_cast<std::int64_t>(state.iterations() * set.totalBytes));
+}
+BENCHMARK_CAPTURE(BM_CliFormat, raw, "raw")->Unit(benchmark::kMillisecond)->UseRealTime();
+BENCHMARK_CAPTURE(BM_CliFormat, wav, "wav")->Unit(benchmark::kMillisecond)->UseRealTime();
+BENCHMARK_CAPTURE(BM_CliFormat, flac, "flac")->Unit(benchmark::kMillisecond)->UseRealTime();
 
 }  // namespace
 
