@@ -112,6 +112,74 @@ TEST(MmdWalker, DamageIsReportedForItsOwnModuleOnly) {
     EXPECT_EQ(h.state.SamplesSaved, 1);
 }
 
+TEST(MmdWalker, DescribesEachSample) {
+    demo::MmdRecipe recipe;
+    recipe.signature = "MMD2";
+    recipe.songName = "The Song";
+    recipe.instruments = {{false, 0, Bytes(1000, 1), {}, "lead", -3, true, 5, 40, 100, 50},
+                          {true, 0, {}, {}},
+                          {false, 0, Bytes(300, 2), {}, "short loop", 0, false, 0, 64, 100, 200}};
+    MmdRun run(demo::BuildMmd(recipe));
+    ASSERT_EQ(run.h.recorder.events.size(), 2u);
+    const SampleInfo& lead = run.h.recorder.events[0].info;
+    EXPECT_EQ(lead.slot, 1);
+    EXPECT_EQ(lead.name, "lead");
+    EXPECT_EQ(lead.finetune, -3);
+    EXPECT_EQ(lead.transpose, 5);
+    EXPECT_EQ(lead.volume, 40);
+    EXPECT_EQ(lead.rate, TunedRate(5, -3));
+    EXPECT_EQ(lead.loopMode, LoopMode::PingPong);
+    EXPECT_EQ(lead.loopStart, 200u);  // words
+    EXPECT_EQ(lead.loopEnd, 300u);
+    EXPECT_EQ(lead.encoding, SampleEncoding{});
+    EXPECT_FALSE(lead.decoded);
+    const SampleInfo& cut = run.h.recorder.events[1].info;
+    EXPECT_EQ(cut.slot, 3);
+    EXPECT_EQ(cut.loopStart, 200u);  // the loop is cut to the sample
+    EXPECT_EQ(cut.loopEnd, 300u);
+    EXPECT_EQ(run.h.recorder.events[0].module.format, "mmd2");
+    EXPECT_EQ(run.h.recorder.events[0].module.songName, "The Song");
+}
+
+TEST(MmdWalker, HybridSyntheticAndWideInstruments) {
+    demo::MmdRecipe recipe;
+    recipe.instruments = {{false, 0, Bytes(64, 1), {}, {}, 0, false, 0, 64, 0, 0, true},  // hybrid
+                          {false, -1, Bytes(32, 2), {}},                                // synthetic
+                          {false, 16, {0x01, 0x02, 0x03, 0x04}, {}},                    // 16-bit: 2 frames
+                          {false, 32, {1, 2, 3, 4, 5, 6}, 3},                           // stereo: 3 frames a channel
+                          {false, 48, {1, 2, 3, 4, 5, 6, 7, 8}, 4}};                    // 16-bit stereo
+    std::vector<demo::SampleRange> ranges;
+    const Bytes module = demo::BuildMmd(recipe, &ranges);
+    {
+        // Without decoding (the window): the hybrid's sample is written,
+        // the rest are reported.
+        MmdRun run(module);
+        ASSERT_EQ(run.h.recorder.written.size(), 1u);
+        EXPECT_EQ(run.Sample(0), Bytes(64, 1));
+        EXPECT_EQ(run.h.recorder.written[0].offset, ranges[0].offset);
+        EXPECT_EQ(run.h.recorder.errors, std::vector<std::string>(4, "Unknown instrument type found."));
+    }
+    // With decoding asked for, 16-bit and stereo instruments are handed over
+    // with their encoding; the synthetic one is still reported.
+    TempDir src;
+    TempDir out;
+    src.Write("tune.med", module);
+    RunHarness h;
+    h.state.DecodeWideMmd = true;
+    h.Run(ListOf(src.path(), {"tune.med"}), out.path());
+    EXPECT_EQ(h.recorder.errors, std::vector<std::string>{"Unknown instrument type found."});
+    ASSERT_EQ(h.recorder.events.size(), 4u);
+    const auto& sixteen = h.recorder.events[1];
+    EXPECT_TRUE(sixteen.info.decoded);
+    EXPECT_EQ(sixteen.info.encoding, (SampleEncoding{16, true, true, 1, false}));
+    EXPECT_EQ(sixteen.stored, (Bytes{1, 2, 3, 4}));
+    const auto& stereo = h.recorder.events[2];
+    EXPECT_EQ(stereo.info.encoding, (SampleEncoding{8, true, true, 2, false}));
+    EXPECT_EQ(stereo.stored, (Bytes{1, 2, 3, 4, 5, 6}));  // both channels: twice the length field
+    EXPECT_EQ(h.recorder.events[3].info.encoding, (SampleEncoding{16, true, true, 2, false}));
+    EXPECT_EQ(h.recorder.events[3].stored.size(), 8u);
+}
+
 TEST(MmdWalker, NoSlotsWritesNothingAndStillCounts) {
     MmdRun run(HandMade(0));
     EXPECT_TRUE(run.h.recorder.written.empty());

@@ -117,5 +117,37 @@ TEST(ModWalker, CutModulesWriteWhatTheFileHolds) {
     EXPECT_EQ(empty.h.state.ModsProcessed, 1);
 }
 
+TEST(ModWalker, DescribesEachSample) {
+    demo::ModRecipe recipe;
+    recipe.title = "Title of Song";
+    recipe.samples = {{"first", Bytes(100, 1), -1, 33, 10, 20},
+                      {"no loop", Bytes(50, 2), 7, 64, 0, 1},
+                      {},
+                      {"oversized", Bytes(40, 3), 0, 99, 10, 100}};
+    TempDir src;
+    TempDir out;
+    src.Write("song.mod", demo::BuildMod(recipe));
+    RunHarness h;
+    h.Run(ListOf(src.path(), {"song.mod"}), out.path());
+    ASSERT_EQ(h.recorder.events.size(), 3u);
+    const SampleInfo& first = h.recorder.events[0].info;
+    EXPECT_EQ(first.slot, 1);
+    EXPECT_EQ(first.name, "first");
+    EXPECT_EQ(first.finetune, -1);
+    EXPECT_EQ(first.volume, 33);
+    EXPECT_EQ(first.rate, TunedRate(0, -1));
+    EXPECT_EQ(first.loopMode, LoopMode::Forward);
+    EXPECT_EQ(first.loopStart, 20u);
+    EXPECT_EQ(first.loopEnd, 60u);
+    EXPECT_EQ(h.recorder.events[1].info.loopMode, LoopMode::None);  // one word is no loop
+    EXPECT_EQ(h.recorder.events[1].info.finetune, 7);
+    const SampleInfo& last = h.recorder.events[2].info;
+    EXPECT_EQ(last.slot, 4);  // the slot, not the running number
+    EXPECT_EQ(last.volume, 64);
+    EXPECT_EQ(last.loopEnd, 40u);  // cut to the sample
+    EXPECT_EQ(h.recorder.events[0].module.format, "mod");
+    EXPECT_EQ(h.recorder.events[0].module.songName, "Title of Song");
+}
+
 }  // namespace
 }  // namespace vorneck

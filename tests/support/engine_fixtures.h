@@ -47,7 +47,9 @@ public:
         statusLog.emplace_back(std::to_string(panel) + ":" + std::string(text));
     }
     void SampleDone(const SampleEvent& event) override {
-        events.push_back({std::string(event.outputPath), event.number, event.fate, event.stored.size()});
+        events.push_back({std::string(event.outputPath), event.number, event.fate, event.stored.size(),
+                          event.sample ? *event.sample : SampleInfo{}, event.module ? *event.module : ModuleInfo{},
+                          demo::Bytes(event.stored.begin(), event.stored.end())});
         if (event.fate == SampleFate::Written)
             written.push_back({std::string(event.outputPath), event.offset.value_or(0), event.length.value_or(0)});
     }
@@ -71,6 +73,9 @@ public:
         std::int64_t number;
         SampleFate fate;
         std::uint64_t size;
+        SampleInfo info;
+        ModuleInfo module;
+        demo::Bytes stored;
     };
     std::vector<std::string> errors;
     std::vector<Reported> reports;
