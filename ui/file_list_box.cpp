@@ -8,6 +8,8 @@
 #include <filesystem>
 #include <system_error>
 
+#include "ui/name_order.h"
+
 namespace vorneck {
 namespace {
 
@@ -220,6 +222,7 @@ int FileListBox::SetDirectory(const std::string& path) {
     if (!list_.Directory().empty() && directory == list_.Directory()) return 0;
     DirectoryListing listing = ListDirectoryFiles(directory);
     if (listing.error != 0) return listing.error;
+    SortListNames(listing.names);
     // The reset drops the view's selection without a signal.
     model_->Reset(directory, std::move(listing.names));
     return 0;

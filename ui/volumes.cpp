@@ -13,8 +13,8 @@
 #include <sys/statvfs.h>
 #include <sys/sysmacros.h>
 
-#include "engine/source_file_list.h"
 #include "ui/dir_paths.h"
+#include "ui/name_order.h"
 
 namespace vorneck {
 namespace {
@@ -164,7 +164,7 @@ std::vector<Volume> VolumesFromMounts(const std::vector<MountRecord>& records) {
     }
     std::sort(volumes.begin(), volumes.end(), [](const Volume& a, const Volume& b) {
         if ((a.mountPath == "/") != (b.mountPath == "/")) return a.mountPath == "/";
-        return FileNameLess(a.mountPath, b.mountPath);
+        return ListNameLess(a.mountPath, b.mountPath);
     });
     return volumes;
 }

@@ -309,6 +309,18 @@ private slots:
         QCOMPARE(Entries(f->FileListBox1), (QStringList{"A.MOD", "b.mod", "c.Mod"}));
     }
 
+    void listOrderComparesLettersAsLowerCase() {
+        for (const char* name : {"AARD.MOD", "a_b.mod", "b.mod", "A.MOD", "^up.mod", "Zed.mod", "aard.mod"})
+            Touch(work_->filePath(QLatin1String(name)));
+        TForm1* f = Start(work_->path());
+        QVERIFY(f);
+        // "^" and "_" lie between "Z" and "a": before every letter.
+        const QStringList expected{"^up.mod", "A.MOD", "a_b.mod", "AARD.MOD", "aard.mod", "b.mod", "Zed.mod"};
+        QCOMPARE(Entries(f->FileListBox1), expected);
+        // The run and the selection commands see the same order.
+        QCOMPARE(QString::fromStdString(f->FileListBox1->List().EntryText(2)), QStringLiteral("a_b.mod"));
+    }
+
     void startUpInAnUnreadableDirectoryIsAFault() {
         const QString gone = work_->filePath("gone");
         QVERIFY(QDir().mkdir(gone));
