@@ -113,12 +113,19 @@ signals:
     // flags already follow it.
     void UserSelectionChanged();
 
+protected:
+    void mousePressEvent(QMouseEvent* e) override;
+    void mouseMoveEvent(QMouseEvent* e) override;
+    void mouseReleaseEvent(QMouseEvent* e) override;
+    void mouseDoubleClickEvent(QMouseEvent* e) override;
+
 private:
     void ViewSelectionChanged();
 
     SourceFileList list_;
     FileListModel* model_ = nullptr;
     FlatSelectionModel* selection_ = nullptr;
+    bool pressedOutside_ = false;  // the button went down below the entries
 };
 
 }  // namespace vorneck

@@ -15,6 +15,7 @@
 #include <QPushButton>
 #include <QPointer>
 #include <QScreen>
+#include <QSet>
 #include <QSignalSpy>
 #include <QTemporaryDir>
 #include <QTest>
@@ -507,6 +508,69 @@ private slots:
         QTest::mouseClick(viewport, Qt::LeftButton, Qt::ControlModifier, rowCentre(3));
         QCOMPARE(ListSelection(list), (QList<int>{1, 3}));
         QCOMPARE(Panel(3), QStringLiteral("Selected: 2"));
+    }
+
+    void clickBelowTheEntriesKeepsTheSelection() {
+        for (const char* name : {"a.mod", "b.mod", "c.mod"}) Touch(work_->filePath(name));
+        TForm1* f = Start(work_->path());
+        QVERIFY(f);
+        vorneck::FileListBox* list = f->FileListBox1;
+        QWidget* viewport = list->viewport();
+        auto rowCentre = [&](int row) { return list->visualRect(list->model()->index(row, 0)).center(); };
+        const QPoint below(rowCentre(2).x(), rowCentre(2).y() + 3 * vorneck::FileListBox::kItemHeight);
+        QVERIFY(!list->indexAt(below).isValid());
+
+        QTest::mouseClick(viewport, Qt::LeftButton, Qt::NoModifier, rowCentre(0));
+        QTest::mouseClick(viewport, Qt::LeftButton, Qt::ShiftModifier, rowCentre(1));
+        QCOMPARE(Panel(3), QStringLiteral("Selected: 2"));
+        f->PatternStr->setFocus();
+        for (Qt::KeyboardModifier modifier : {Qt::NoModifier, Qt::ShiftModifier, Qt::ControlModifier}) {
+            QTest::mouseClick(viewport, Qt::LeftButton, modifier, below);
+            QCOMPARE(ListSelection(list), (QList<int>{0, 1}));
+            QCOMPARE(ViewSelection(list), (QList<int>{0, 1}));
+            QCOMPARE(Panel(3), QStringLiteral("Selected: 2"));
+        }
+        QCOMPARE(QApplication::focusWidget(), list);  // the click only takes the focus
+        QTest::mouseDClick(viewport, Qt::LeftButton, Qt::NoModifier, below);
+        QCOMPARE(ListSelection(list), (QList<int>{0, 1}));
+
+        // Nor does a drag that starts there and runs up over the entries.
+        QTest::mousePress(viewport, Qt::LeftButton, Qt::NoModifier, below);
+        QTest::mouseMove(viewport, rowCentre(2));
+        QTest::mouseMove(viewport, rowCentre(0));
+        QTest::mouseRelease(viewport, Qt::LeftButton, Qt::NoModifier, rowCentre(0));
+        QCOMPARE(ListSelection(list), (QList<int>{0, 1}));
+        QCOMPARE(Panel(3), QStringLiteral("Selected: 2"));
+
+        // A click on an entry still selects it alone.
+        QTest::mouseClick(viewport, Qt::LeftButton, Qt::NoModifier, rowCentre(2));
+        QCOMPARE(ListSelection(list), QList<int>{2});
+        QCOMPARE(Panel(3), QStringLiteral("Selected: 1"));
+    }
+
+    void longNamesAreClippedNotShortened() {
+        // Two names alike for far longer than the list is wide: shown as
+        // they are, cut off at the right edge, the two rows look the same;
+        // shortened in the middle, their different ends would show.
+        const QString common = QStringLiteral("long_") + QString(120, QLatin1Char('m'));
+        Touch(work_->filePath(common + QStringLiteral("_one.mod")));
+        Touch(work_->filePath(common + QStringLiteral("_two.xm")));
+        TForm1* f = Start(work_->path());
+        QVERIFY(f);
+        vorneck::FileListBox* list = f->FileListBox1;
+        QVERIFY(QTest::qWaitForWindowExposed(f));
+        f->PatternStr->setFocus();  // no focus frame in the list
+        const QImage image = list->viewport()->grab().toImage();
+        const QRect row0 = list->visualRect(list->model()->index(0, 0));
+        const QRect row1 = list->visualRect(list->model()->index(1, 0));
+        QCOMPARE(row0.size(), row1.size());
+        const QImage first = image.copy(row0);
+        QCOMPARE(first, image.copy(row1));
+        // And the row is not blank: text runs to the right edge.
+        QSet<QRgb> colours;
+        for (int y = 0; y < first.height(); ++y)
+            for (int x = first.width() - 12; x < first.width(); ++x) colours.insert(first.pixel(x, y));
+        QVERIFY(colours.size() > 1);
     }
 
     void runFromTheButtonAndTheMenu() {
