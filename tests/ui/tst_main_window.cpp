@@ -642,6 +642,30 @@ private slots:
         QCOMPARE(Panel(2), QStringLiteral("Samples saved: 6"));
     }
 
+    void statusPanelsAreSunkenBoxes() {
+        TForm1* f = Start(work_->path());
+        QVERIFY(f);
+        QVERIFY(QTest::qWaitForWindowExposed(f));
+        const QImage bar = f->StatusBar1->grab().toImage();
+        const QPalette palette = f->StatusBar1->Panel(0)->palette();
+        const QRgb shadow = palette.color(QPalette::Dark).rgb();
+        const QRgb light = palette.color(QPalette::Light).rgb();
+        QVERIFY(shadow != light);
+        for (int i = 0; i < 4; ++i) {
+            const QRect r = f->StatusBar1->Panel(i)->geometry();
+            // The size grip covers the last panel's lower right corner.
+            const int right = i < 3 ? r.right() : r.right() - 20;
+            for (int x = r.left(); x < right; ++x) {
+                QCOMPARE(QColor(bar.pixel(x, r.top())), QColor(shadow));
+                QCOMPARE(QColor(bar.pixel(x + 1, r.bottom())), QColor(light));
+            }
+            for (int y = r.top(); y < r.bottom(); ++y) {
+                QCOMPARE(QColor(bar.pixel(r.left(), y)), QColor(shadow));
+                if (i < 3) QCOMPARE(QColor(bar.pixel(r.right(), y + 1)), QColor(light));
+            }
+        }
+    }
+
     void statusTextsArePaintedAtOnce() {
         TForm1* f = Start(work_->path());
         QVERIFY(f);
