@@ -1,6 +1,7 @@
-// Modal error boxes: the stop icon, one "OK" button that both Enter and Esc
-// answer, the text word-wrapped at half the screen's width, the box centred
-// on the screen. Nothing else of the program takes input while one is open.
+// Modal error boxes: the stop icon, one plain "OK" button (no picture,
+// centred) that both Enter and Esc answer, the windows' own font, the text
+// word-wrapped at half the screen's width, the box centred on the screen.
+// Nothing else of the program takes input while one is open.
 #pragma once
 
 #include <QMessageBox>
@@ -26,6 +27,7 @@ protected:
     bool event(QEvent* e) override;
 
 private:
+    void MakePlain();
     void FitToText();
 
     QString message_;

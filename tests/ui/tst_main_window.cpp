@@ -12,11 +12,13 @@
 #include <QMenu>
 #include <QMenuBar>
 #include <QMessageBox>
+#include <QProxyStyle>
 #include <QPushButton>
 #include <QPointer>
 #include <QScreen>
 #include <QSet>
 #include <QSignalSpy>
+#include <QStyleFactory>
 #include <QTemporaryDir>
 #include <QTest>
 #include <QTimer>
@@ -819,6 +821,56 @@ private slots:
         QCOMPARE(answerer.boxes[0].text, QStringLiteral("File access denied."));
         QCOMPARE(answerer.boxes[0].title, vorneck::ProgramTitle());
         QVERIFY(labelWidth < half / 2);
+    }
+
+    void errorBoxesArePlain() {
+        // Desktop styles that put pictures on dialog buttons (a check mark
+        // on OK) and set message boxes in their own font leave these boxes
+        // alone.
+        struct ButtonPictureStyle : QProxyStyle {
+            using QProxyStyle::QProxyStyle;
+            int styleHint(StyleHint hint, const QStyleOption* option, const QWidget* widget,
+                          QStyleHintReturn* returnData) const override {
+                if (hint == SH_DialogButtonBox_ButtonsHaveIcons) return 1;
+                return QProxyStyle::styleHint(hint, option, widget, returnData);
+            }
+        };
+        const QString styleName = QApplication::style()->name();
+        QApplication::setStyle(new ButtonPictureStyle(QStyleFactory::create(styleName)));
+        const QFont applicationFont = QApplication::font();
+        QFont other(QStringLiteral("DejaVu Serif"), 13);
+        QApplication::setFont(other);
+
+        TForm1* f = Start(work_->path());
+        QVERIFY(f);
+        for (const bool fault : {false, true}) {
+            BoxAnswerer answerer;
+            bool inspected = false;
+            answerer.inspect = [&](QMessageBox* box) {
+                inspected = true;
+                QAbstractButton* ok = box->button(QMessageBox::Ok);
+                QVERIFY(ok);
+                QVERIFY(ok->icon().isNull());
+                const QPoint centre = ok->mapTo(box, ok->rect().center());
+                QVERIFY2(qAbs(centre.x() - box->width() / 2) <= 1, qPrintable(QString::number(centre.x())));
+                const QFontInfo expected(vorneck::WindowFont());
+                for (const QWidget* w : {static_cast<const QWidget*>(ok),
+                                         static_cast<const QWidget*>(
+                                             box->findChild<QLabel*>(QStringLiteral("qt_msgbox_label")))}) {
+                    QCOMPARE(QFontInfo(w->font()).family(), expected.family());
+                    QCOMPARE(w->font().pointSize(), 8);
+                }
+                QVERIFY(!box->iconPixmap().isNull());  // the stop icon stays
+            };
+            if (fault)
+                vorneck::FaultReport(f, ENOENT);
+            else
+                vorneck::ErrorReport(f, QStringLiteral("No source modules selected."));
+            QVERIFY(inspected);
+        }
+        form_.reset();
+        QApplication::setFont(applicationFont);
+        QApplication::setStyle(QStyleFactory::create(styleName));
     }
 
     void faultTextsAndTitle() {
