@@ -27,5 +27,8 @@ int main(int argc, char** argv) {
     TAboutBox AboutBox(Form1);
     vorneck::ConnectDialogs(Form1, Form2, AboutBox);
     Form1.show();
+    // The program starts as the active window, as it would from a desktop's
+    // launcher; without a window manager nothing else would make it so.
+    Form1.activateWindow();
     return QApplication::exec();
 }

@@ -40,6 +40,9 @@ TAboutBox::TAboutBox(vorneck::ChooserHost& host, QWidget* parent)
     : QWidget(parent, Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint), host_(host) {
     // A secondary window: closing it never ends the program.
     setAttribute(Qt::WA_QuitOnClose, false);
+    // Shown without waiting for it to close, but while it is open no other
+    // window of the program takes input.
+    setWindowModality(Qt::ApplicationModal);
     setFont(vorneck::DialogFont());
     setWindowTitle(QStringLiteral("About Vorneck"));
     setFixedSize(367, 232);

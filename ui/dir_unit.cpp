@@ -59,6 +59,9 @@ TForm2::TForm2(vorneck::ChooserHost& host, vorneck::ExtractionState& state, Volu
       volumeSource_(std::move(volumes)) {
     // A secondary window: closing it never ends the program.
     setAttribute(Qt::WA_QuitOnClose, false);
+    // Shown without waiting for it to close, but while it is open no other
+    // window of the program takes input.
+    setWindowModality(Qt::ApplicationModal);
     setFont(vorneck::DialogFont());
     setWindowTitle(QStringLiteral("Please choose source directory"));
     setFixedSize(290, 172);
