@@ -37,7 +37,7 @@ void FitInto(QLabel* label, int right) {
 }  // namespace
 
 TAboutBox::TAboutBox(vorneck::ChooserHost& host, QWidget* parent)
-    : QWidget(parent, Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint), host_(host) {
+    : QWidget(parent, vorneck::kDialogWindowFlags), host_(host) {
     // A secondary window: closing it never ends the program.
     setAttribute(Qt::WA_QuitOnClose, false);
     // Shown without waiting for it to close, but while it is open no other

@@ -53,7 +53,7 @@ TForm2::TForm2(vorneck::ChooserHost& host, vorneck::ExtractionState& state, QWid
     : TForm2(host, state, &vorneck::SystemVolumes, parent) {}
 
 TForm2::TForm2(vorneck::ChooserHost& host, vorneck::ExtractionState& state, VolumeSource volumes, QWidget* parent)
-    : QWidget(parent, Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint),
+    : QWidget(parent, vorneck::kDialogWindowFlags),
       host_(host),
       state_(state),
       volumeSource_(std::move(volumes)) {

@@ -20,7 +20,12 @@ private slots:
         QCOMPARE(box.windowTitle(), QString("About Vorneck"));
         QCOMPARE(box.size(), QSize(367, 232));
         QCOMPARE(box.minimumSize(), box.maximumSize());
-        QVERIFY(!(box.windowFlags() & Qt::WindowCloseButtonHint));
+        // No title-bar buttons of its own: the window manager is asked for
+        // a title and a close function only, without minimise or maximise.
+        const Qt::WindowFlags flags = box.windowFlags();
+        QCOMPARE(flags & Qt::WindowType_Mask, Qt::Dialog);
+        QVERIFY(flags.testFlags(Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowCloseButtonHint));
+        QVERIFY(!(flags & (Qt::WindowMinimizeButtonHint | Qt::WindowMaximizeButtonHint)));
         QCOMPARE(box.AboutGroup->geometry(), QRect(8, 8, 353, 217));
         QVERIFY(box.AboutGroup->title().isEmpty());
         QCOMPARE(box.Image1->geometry(), QRect(8, 24, 105, 177));

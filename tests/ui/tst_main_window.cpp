@@ -170,6 +170,10 @@ private slots:
         QCOMPARE(f->centralWidget()->geometry().top(), f->menuBar()->geometry().bottom() + 1);
         QCOMPARE(f->size(), QSize(527, f->menuBar()->height() + 280));
         QCOMPARE(f->minimumSize(), f->maximumSize());  // cannot be resized
+        // A title bar with the system menu, minimise and maximise buttons.
+        QCOMPARE(f->windowFlags() & Qt::WindowType_Mask, Qt::Window);
+        QVERIFY(f->windowFlags().testFlags(Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
+                                           Qt::WindowMinMaxButtonsHint | Qt::WindowCloseButtonHint));
         QVERIFY(!f->windowIcon().isNull());
         // Centred on the screen at the first showing, where it was left afterwards.
         const QRect screen = f->screen()->availableGeometry();
