@@ -7,6 +7,7 @@
 #include <QDir>
 #include <QFile>
 #include <QGroupBox>
+#include <QKeyEvent>
 #include <QLabel>
 #include <QLayout>
 #include <QMenu>
@@ -83,7 +84,7 @@ TForm1::TForm1(ExtractionState& state, QWidget* parent)
     BuildMenu();
     SetTabOrder();
 
-    UseGroupBoxStyle(this, {SrcGroup, MatchGroup, DestGroup, GroupBox4});
+    UseControlStyle(this, {SrcGroup, MatchGroup, DestGroup, GroupBox4, menuBar()});
 
     // The client area has a fixed size; the window is as large as it and
     // the menu bar, and cannot be resized.
@@ -361,14 +362,37 @@ bool IsInputEvent(QEvent::Type type) {
 }  // namespace
 
 bool TForm1::eventFilter(QObject* watched, QEvent* e) {
-    if (inputEnabled_ || !IsInputEvent(e->type())) return QMainWindow::eventFilter(watched, e);
+    if (!IsInputEvent(e->type())) return QMainWindow::eventFilter(watched, e);
     const bool mine = watched == static_cast<QObject*>(windowHandle()) ||
                       (watched->isWidgetType() && static_cast<QWidget*>(watched)->window() == this);
     if (!mine) return QMainWindow::eventFilter(watched, e);
+    if (inputEnabled_) {
+        if (e->type() == QEvent::KeyPress && watched->isWidgetType()) {
+            const auto* key = static_cast<QKeyEvent*>(e);
+            if (key->key() == Qt::Key_F10 && (key->modifiers() & ~Qt::KeypadModifier) == Qt::NoModifier) {
+                ArmMenuBar();
+                return true;
+            }
+        }
+        return QMainWindow::eventFilter(watched, e);
+    }
     // Accepting the shortcut override keeps the key from being tried as a
     // shortcut; the key itself is then dropped here too.
     e->accept();
     return true;
+}
+
+void TForm1::ArmMenuBar() {
+    // F10 does what a lone Alt does: the menu bar takes the keyboard with
+    // its first heading highlighted, or, when it has it already, gives it
+    // back. Qt's menu bar does this on the release of an Alt key it saw go
+    // down; it is given the events of just such a key stroke.
+    QKeyEvent override(QEvent::ShortcutOverride, Qt::Key_Alt, Qt::AltModifier);
+    QCoreApplication::sendEvent(this, &override);
+    QKeyEvent press(QEvent::KeyPress, Qt::Key_Alt, Qt::AltModifier);
+    QCoreApplication::sendEvent(this, &press);
+    QKeyEvent release(QEvent::KeyRelease, Qt::Key_Alt, Qt::NoModifier);
+    QCoreApplication::sendEvent(this, &release);
 }
 
 void TForm1::closeEvent(QCloseEvent* e) {

@@ -130,6 +130,7 @@ private:
     void BuildControls();
     void BuildMenu();
     void SetTabOrder();
+    void ArmMenuBar();
 
     ExtractionState& state_;
     PosixFileOps files_;

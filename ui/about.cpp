@@ -50,7 +50,7 @@ TAboutBox::TAboutBox(vorneck::ChooserHost& host, QWidget* parent)
     AboutGroup = new QGroupBox(this);
     AboutGroup->setGeometry(8, 8, 353, 217);
     // Group boxes look as in the main window.
-    vorneck::UseGroupBoxStyle(this, {AboutGroup});
+    vorneck::UseControlStyle(this, {AboutGroup});
 
     // The logo sits at the picture's top-left corner, neither stretched nor
     // centred.

@@ -8,6 +8,7 @@
 #include <QMouseEvent>
 #include <QPainter>
 #include <QStyleOptionGroupBox>
+#include <QStyleOptionMenuItem>
 #include <qdrawutil.h>
 #include <QStyleFactory>
 
@@ -40,9 +41,9 @@ void Button::keyPressEvent(QKeyEvent* e) {
     QPushButton::keyPressEvent(e);
 }
 
-GroupBoxStyle::GroupBoxStyle() : QProxyStyle(QStyleFactory::create(QApplication::style()->name())) {}
+ControlStyle::ControlStyle() : QProxyStyle(QStyleFactory::create(QApplication::style()->name())) {}
 
-QRect GroupBoxStyle::subControlRect(ComplexControl control, const QStyleOptionComplex* option,
+QRect ControlStyle::subControlRect(ComplexControl control, const QStyleOptionComplex* option,
                                     SubControl subControl, const QWidget* widget) const {
     const auto* box = qstyleoption_cast<const QStyleOptionGroupBox*>(option);
     if (control != CC_GroupBox || box == nullptr || (box->subControls & SC_GroupBoxCheckBox))
@@ -67,7 +68,7 @@ QRect GroupBoxStyle::subControlRect(ComplexControl control, const QStyleOptionCo
     }
 }
 
-void GroupBoxStyle::drawComplexControl(ComplexControl control, const QStyleOptionComplex* option,
+void ControlStyle::drawComplexControl(ComplexControl control, const QStyleOptionComplex* option,
                                        QPainter* painter, const QWidget* widget) const {
     const auto* box = qstyleoption_cast<const QStyleOptionGroupBox*>(option);
     if (control != CC_GroupBox || box == nullptr || (box->subControls & SC_GroupBoxCheckBox)) {
@@ -93,10 +94,25 @@ void GroupBoxStyle::drawComplexControl(ComplexControl control, const QStyleOptio
     }
 }
 
-void UseGroupBoxStyle(QWidget* window, std::initializer_list<QGroupBox*> groups) {
-    auto* style = new GroupBoxStyle;
+void ControlStyle::drawControl(ControlElement element, const QStyleOption* option, QPainter* painter,
+                               const QWidget* widget) const {
+    const auto* item = qstyleoption_cast<const QStyleOptionMenuItem*>(option);
+    if (element == CE_MenuBarItem && item != nullptr && (item->state & State_Selected) && widget != nullptr &&
+        widget->hasFocus()) {
+        // The menu bar has the keyboard focus only while it is armed from
+        // the keyboard; its current heading is drawn as if pressed.
+        QStyleOptionMenuItem armed = *item;
+        armed.state |= State_Sunken;
+        QProxyStyle::drawControl(element, &armed, painter, widget);
+        return;
+    }
+    QProxyStyle::drawControl(element, option, painter, widget);
+}
+
+void UseControlStyle(QWidget* window, std::initializer_list<QWidget*> controls) {
+    auto* style = new ControlStyle;
     style->setParent(window);
-    for (QGroupBox* group : groups) group->setStyle(style);
+    for (QWidget* control : controls) control->setStyle(style);
 }
 
 }  // namespace vorneck

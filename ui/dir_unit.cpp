@@ -69,7 +69,7 @@ TForm2::TForm2(vorneck::ChooserHost& host, vorneck::ExtractionState& state, Volu
     GroupBox1 = new QGroupBox(QStringLiteral("Source Directory"), this);
     GroupBox1->setGeometry(8, 8, 273, 153);
     // Group boxes look as in the main window.
-    vorneck::UseGroupBoxStyle(this, {GroupBox1});
+    vorneck::UseControlStyle(this, {GroupBox1});
 
     DriveComboBox1 = new QComboBox(GroupBox1);
     DriveComboBox1->setGeometry(16, 16, 145, 19);

@@ -22,6 +22,7 @@
 #include <QTemporaryDir>
 #include <QTest>
 #include <QTimer>
+#include <QWindow>
 #include <cerrno>
 #include <fstream>
 #include <functional>
@@ -297,6 +298,65 @@ private slots:
         QCOMPARE(f->N1->objectName(), QStringLiteral("N1"));
         QCOMPARE(f->N2->objectName(), QStringLiteral("N2"));
         QCOMPARE(f->N3->objectName(), QStringLiteral("N3"));
+    }
+
+    void menuBarArmsFromTheKeyboard() {
+        TForm1* f = Start(work_->path());
+        QVERIFY(f);
+        QVERIFY(QTest::qWaitForWindowExposed(f));
+        QMenuBar* bar = f->menuBar();
+        QWindow* window = f->windowHandle();
+        // The heading shows the highlight colour across its middle.
+        auto highlighted = [bar](QAction* heading) {
+            const QImage image = bar->grab().toImage();
+            const QRect r = bar->actionGeometry(heading);
+            const QRgb highlight = bar->palette().color(QPalette::Highlight).rgb();
+            int count = 0;
+            for (int x = r.left(); x <= r.right(); ++x)
+                if (image.pixel(x, r.center().y()) == highlight) ++count;
+            return count > r.width() / 3;
+        };
+        QVERIFY(!highlighted(f->File1->menuAction()));
+
+        const std::function<void()> arms[] = {
+            [window] { QTest::keyClick(window, Qt::Key_F10); },
+            [window] {
+                // A lone Alt: pressed (the modifier already down) and released.
+                QTest::keyPress(window, Qt::Key_Alt, Qt::AltModifier);
+                QTest::keyRelease(window, Qt::Key_Alt, Qt::NoModifier);
+            },
+        };
+        for (const auto& arm : arms) {
+            f->DestDir->setFocus();
+            arm();
+            QCOMPARE(bar->activeAction(), f->File1->menuAction());
+            QVERIFY(bar->hasFocus());
+            QVERIFY(QApplication::activePopupWidget() == nullptr);  // armed, no menu open
+            QVERIFY(highlighted(f->File1->menuAction()));
+            // Right moves along the headings; Esc gives the keyboard back.
+            QTest::keyClick(window, Qt::Key_Right);
+            QCOMPARE(bar->activeAction(), f->Select1->menuAction());
+            QVERIFY(highlighted(f->Select1->menuAction()));
+            QVERIFY(!highlighted(f->File1->menuAction()));
+            QTest::keyClick(window, Qt::Key_Escape);
+            QVERIFY(bar->activeAction() == nullptr);
+            QCOMPARE(QApplication::focusWidget(), f->DestDir);
+        }
+
+        // F10 twice disarms; armed, Enter opens the heading's menu.
+        QTest::keyClick(window, Qt::Key_F10);
+        QTest::keyClick(window, Qt::Key_F10);
+        QVERIFY(bar->activeAction() == nullptr);
+        QCOMPARE(QApplication::focusWidget(), f->DestDir);
+        QTest::keyClick(window, Qt::Key_F10);
+        QTest::keyClick(window, Qt::Key_Return);
+        QTRY_COMPARE(QApplication::activePopupWidget(), static_cast<QWidget*>(f->File1));
+        QTest::keyClick(QApplication::activePopupWidget(), Qt::Key_Escape);
+        QTest::keyClick(window, Qt::Key_Escape);
+        QTRY_COMPARE(QApplication::focusWidget(), f->DestDir);
+        // A hovered heading of an unarmed bar is not highlighted.
+        QTest::mouseMove(bar, bar->actionGeometry(f->Help1->menuAction()).center());
+        QVERIFY(!highlighted(f->Help1->menuAction()));
     }
 
     void startUpShowsTheStartDirectoryAndTheCounts() {
