@@ -49,13 +49,15 @@ QRect ControlStyle::subControlRect(ComplexControl control, const QStyleOptionCom
     if (control != CC_GroupBox || box == nullptr || (box->subControls & SC_GroupBoxCheckBox))
         return QProxyStyle::subControlRect(control, option, subControl, widget);
     const QRect rect = box->rect;
-    const int textHeight = box->text.isEmpty() ? 0 : box->fontMetrics.height();
+    const int textHeight = box->fontMetrics.height();
+    // The frame's top line lies half a text height below the box's top
+    // edge, with or without a caption.
     const QRect frame = rect.adjusted(0, textHeight / 2, 0, 0);
     switch (subControl) {
         case SC_GroupBoxFrame:
             return frame;
         case SC_GroupBoxContents:
-            return frame.adjusted(2, textHeight - textHeight / 2 + 2, -2, -2);
+            return frame.adjusted(2, (box->text.isEmpty() ? 0 : textHeight - textHeight / 2) + 2, -2, -2);
         case SC_GroupBoxLabel: {
             if (box->text.isEmpty()) return {};
             // A blank's width of room on either side of the caption.
@@ -92,6 +94,13 @@ void ControlStyle::drawComplexControl(ComplexControl control, const QStyleOption
         painter->drawText(label, flags, box->text);
         painter->restore();
     }
+}
+
+int ControlStyle::styleHint(StyleHint hint, const QStyleOption* option, const QWidget* widget,
+                            QStyleHintReturn* returnData) const {
+    // A drop-down list opens below its box, not over it.
+    if (hint == SH_ComboBox_Popup) return 0;
+    return QProxyStyle::styleHint(hint, option, widget, returnData);
 }
 
 void ControlStyle::drawControl(ControlElement element, const QStyleOption* option, QPainter* painter,

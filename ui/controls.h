@@ -45,8 +45,11 @@ protected:
 //   their first row of controls just below the caption; styles that put the
 //   caption above the frame would let those controls cover the frame's top
 //   line.
+// - a captionless group box has its frame half a text height below its top
+//   edge too.
 // - a menu bar armed from the keyboard (F10, a lone Alt) shows its current
 //   heading highlighted, as when its menu is open.
+// - a drop-down list opens below its box.
 class ControlStyle : public QProxyStyle {
     Q_OBJECT
 public:
@@ -59,6 +62,8 @@ public:
                      const QWidget* widget = nullptr) const override;
     QRect subControlRect(ComplexControl control, const QStyleOptionComplex* option, SubControl subControl,
                          const QWidget* widget = nullptr) const override;
+    int styleHint(StyleHint hint, const QStyleOption* option = nullptr, const QWidget* widget = nullptr,
+                  QStyleHintReturn* returnData = nullptr) const override;
 };
 
 // Gives these controls of a window the adjusted look; the style lives as

@@ -68,10 +68,9 @@ TForm2::TForm2(vorneck::ChooserHost& host, vorneck::ExtractionState& state, Volu
 
     GroupBox1 = new QGroupBox(QStringLiteral("Source Directory"), this);
     GroupBox1->setGeometry(8, 8, 273, 153);
-    // Group boxes look as in the main window.
-    vorneck::UseControlStyle(this, {GroupBox1});
-
     DriveComboBox1 = new QComboBox(GroupBox1);
+    // Group boxes look as in the main window; the drive list opens below.
+    vorneck::UseControlStyle(this, {GroupBox1, DriveComboBox1});
     DriveComboBox1->setGeometry(16, 16, 145, 19);
     DriveComboBox1->setIconSize(QSize(16, 16));
     connect(DriveComboBox1, &QComboBox::activated, this, &TForm2::DriveComboBox1Activated);

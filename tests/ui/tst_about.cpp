@@ -64,6 +64,23 @@ private slots:
         QCOMPARE(box.Label4->font().pointSize(), 8);
     }
 
+    void captionlessGroupFrameIsHalfATextHeightDown() {
+        FakeHost host;
+        TAboutBox box(host);
+        box.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&box));
+        const QImage image = box.AboutGroup->grab().toImage();
+        const QRgb background = box.AboutGroup->palette().color(QPalette::Window).rgb();
+        // The frame's top line, looked for where no label or picture lies.
+        const int x = box.AboutGroup->width() - 20;
+        int top = -1;
+        for (int y = 0; y < 20 && top < 0; ++y)
+            if (image.pixel(x, y) != background) top = y;
+        QCOMPARE(top, QFontMetrics(box.AboutGroup->font()).height() / 2);
+        // The frame still runs round the group: its bottom line at the edge.
+        QVERIFY(image.pixel(x, image.height() - 1) != background || image.pixel(x, image.height() - 2) != background);
+    }
+
     void logoIsItsOwnSixteenColourPicture() {
         FakeHost host;
         TAboutBox box(host);

@@ -116,6 +116,21 @@ private slots:
         QCOMPARE(NextTabStop(form_->DriveComboBox1), form_->DirectoryListBox1);
     }
 
+    void driveListOpensBelowItsBox() {
+        form_->Open(false);
+        QVERIFY(QTest::qWaitForWindowExposed(form_.get()));
+        QComboBox* drives = form_->DriveComboBox1;
+        drives->showPopup();
+        QWidget* popup = drives->view()->window();
+        QVERIFY(popup->isVisible());
+        // Its top row may share the box's bottom row, no more.
+        const int boxBottom = drives->mapToGlobal(QPoint(0, drives->height() - 1)).y();
+        QVERIFY2(popup->geometry().top() >= boxBottom,
+                 qPrintable(QStringLiteral("%1 < %2").arg(popup->geometry().top()).arg(boxBottom)));
+        drives->hidePopup();
+        form_->Button2Click();
+    }
+
     void opensForSourceAndDestination() {
         form_->Open(false);
         QVERIFY(form_->isVisible());
