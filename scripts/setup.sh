@@ -5,10 +5,10 @@ set -euo pipefail
 
 packages=(
   build-essential cmake ninja-build pkg-config
-  qt6-base-dev libgl-dev
+  qt6-base-dev libgl-dev libblkid-dev
   libgtest-dev googletest libbenchmark-dev libcli11-dev
   clang libclang-rt-14-dev
-  xvfb xauth xdotool imagemagick fonts-dejavu-core fonts-wine fonts-liberation
+  xvfb xauth xdotool imagemagick openbox fonts-dejavu-core fonts-wine fonts-liberation
   time
 )
 
