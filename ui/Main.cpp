@@ -329,7 +329,7 @@ void TForm1::SetMainWindowEnabled(bool enabled) {
     // Once the window that disabled this one has gone, this one is the
     // active window again; its focus widget gets the focus back.
     QTimer::singleShot(0, this, [this] {
-        if (inputEnabled_ && isVisible()) activateWindow();
+        if (inputEnabled_ && isVisible() && QApplication::activeModalWidget() == nullptr) activateWindow();
     });
 }
 

@@ -1,5 +1,6 @@
 #include "ui/error_report.h"
 
+#include <QApplication>
 #include <QDialogButtonBox>
 #include <QEvent>
 #include <QFontMetrics>
@@ -135,9 +136,18 @@ void StopBox::FitToText() {
     fitting_ = false;
 }
 
+void StopBox::Run() {
+    const QPointer<QWidget> owner = parentWidget() != nullptr ? parentWidget()->window() : nullptr;
+    exec();
+    // Not when another modal window has come up meanwhile: that one keeps
+    // the keyboard.
+    QWidget* modal = QApplication::activeModalWidget();
+    if (owner != nullptr && owner->isVisible() && (modal == nullptr || modal == owner)) owner->activateWindow();
+}
+
 void ErrorReport(QWidget* parent, const QString& message) {
     StopBox box(parent, QStringLiteral("Error"), message);
-    box.exec();
+    box.Run();
 }
 
 void MessageBoxReporter::ErrorReport(std::string_view message) {

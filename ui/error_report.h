@@ -23,6 +23,11 @@ public:
     // Width in pixels at which the text wraps: half the screen's width.
     int WrapWidth() const;
 
+    // Shows the box and returns when it is answered; the window the box
+    // belongs to is then the active window again, as a window manager
+    // would make it (without one, nothing would).
+    void Run();
+
 protected:
     bool event(QEvent* e) override;
 

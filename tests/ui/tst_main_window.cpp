@@ -880,6 +880,17 @@ private slots:
             QVERIFY(qAbs(boxGeometry.center().y() - screen.center().y()) <= 1);
         }
 
+        // Once a box is answered, the window it came from is active again
+        // with its focus where it was.
+        f->PatternStr->setFocus();
+        {
+            BoxAnswerer answerer;
+            QTest::mouseClick(f->GoButton, Qt::LeftButton);  // nothing selected
+            QCOMPARE(answerer.boxes.size(), std::size_t(1));
+        }
+        QTRY_COMPARE(QApplication::activeWindow(), f);
+        QCOMPARE(QApplication::focusWidget(), f->GoButton);
+
         // A short text keeps a small box.
         BoxAnswerer answerer;
         int labelWidth = 0;
