@@ -1,8 +1,14 @@
-// Start-up: resets the extraction state, creates the main window (and with
-// it the file list of the start-up directory), then the directory chooser
-// and the About window, and runs until the main window is closed.
+// Start-up: answers --help and --version without a display, says so in one
+// line when there is no display to open, then resets the extraction state,
+// creates the main window (and with it the file list of the start-up
+// directory), then the directory chooser and the About window, and runs
+// until the main window is closed.
 #include <QApplication>
 #include <QIcon>
+#include <cstdio>
+#include <optional>
+
+#include "app/startup.h"
 
 #include "engine/extraction_state.h"
 #include "engine/file_ops.h"
@@ -12,7 +18,20 @@
 #include "ui/dir_unit.h"
 
 int main(int argc, char** argv) {
+    switch (vorneck::ReadArguments(argc, argv)) {
+        case vorneck::StartRequest::Help:
+            std::fputs(vorneck::UsageText().c_str(), stdout);
+            return 0;
+        case vorneck::StartRequest::Version:
+            std::fputs(vorneck::VersionText().c_str(), stdout);
+            return 0;
+        case vorneck::StartRequest::Window:
+            break;
+    }
+
+    std::optional<vorneck::DisplayGuard> displayGuard(std::in_place);
     QApplication app(argc, argv);
+    displayGuard.reset();
     // The program sets no title of its own: its fault boxes are titled
     // with the program file's name. The desktop file name only lets the
     // desktop match the window to its launcher and icon.
@@ -31,5 +50,8 @@ int main(int argc, char** argv) {
     TAboutBox AboutBox(Form1);
     vorneck::ConnectDialogs(Form1, Form2, AboutBox);
     Form1.show();
+    // The program starts as the active window, as it would from a desktop's
+    // launcher; without a window manager nothing else would make it so.
+    Form1.activateWindow();
     return QApplication::exec();
 }

@@ -7,6 +7,10 @@
 #   scripts/screenshots.sh [OUTPUT_DIR]     (default: docs)
 # Needs a build in build/ (scripts/run.sh or cmake) or BUILD=dir; needs
 # xvfb, xauth, xdotool and imagemagick (scripts/setup.sh --test installs them).
+#
+# Everything it makes lives in a private temporary directory, and the X
+# server takes a display number no other server uses and admits only this
+# script's clients, so several users of one machine can run it at once.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 root="$PWD"
@@ -14,26 +18,45 @@ build="${BUILD:-$root/build}"
 out="$(realpath -m "${1:-$root/docs}")"
 mkdir -p "$out"
 
-for tool in xvfb-run xdotool import; do
+for tool in Xvfb xauth xdotool import; do
   command -v "$tool" >/dev/null || { echo "missing: $tool (run scripts/setup.sh --test)" >&2; exit 1; }
 done
 [ -x "$build/app/vorneck" ] || cmake --build "$build" --target vorneck vorneck-make-demo
 
-if [ -z "${VORNECK_SCREENSHOT_INNER:-}" ]; then
-  export VORNECK_SCREENSHOT_INNER=1 BUILD="$build"
-  exec xvfb-run -a -s "-screen 0 1024x768x24" "$0" "$out"
-fi
-
-# A fixed place, so that the pictures show the same paths every time.
-work="${TMPDIR:-/tmp}/vorneck-screenshots"
-rm -rf "$work"
-mkdir -p "$work"
+work="$(mktemp -d "${TMPDIR:-/tmp}/vorneck-screenshots.XXXXXX")"
+server=
 pid=
 cleanup() {
   if [ -n "$pid" ]; then kill "$pid" 2>/dev/null || true; fi
+  if [ -n "$server" ]; then kill "$server" 2>/dev/null || true; wait "$server" 2>/dev/null || true; fi
   rm -rf "$work"
 }
 trap cleanup EXIT
+trap 'exit 1' INT TERM HUP
+
+# The X server, on the first display number that is free (it reports the
+# number it took on a file descriptor), with a cookie of our own.
+export XAUTHORITY="$work/Xauthority"
+cookie="$(od -An -N16 -tx1 /dev/urandom | tr -d ' \n')"
+# The server reads every cookie in its file, whatever display it names.
+: >"$XAUTHORITY"
+: >"$work/server-auth"
+xauth -q -f "$work/server-auth" add ":0" . "$cookie"
+Xvfb -displayfd 3 -auth "$work/server-auth" -nolisten tcp -screen 0 1024x768x24 \
+  3>"$work/display" >"$work/xvfb.log" 2>&1 &
+server=$!
+for _ in $(seq 100); do
+  [ -s "$work/display" ] && break
+  kill -0 "$server" 2>/dev/null || { cat "$work/xvfb.log" >&2; echo "Xvfb did not start" >&2; exit 1; }
+  sleep 0.1
+done
+number="$(head -1 "$work/display")"
+[ -n "$number" ] || { echo "Xvfb reported no display number" >&2; exit 1; }
+export DISPLAY=":$number"
+xauth -q add "$DISPLAY" . "$cookie"
+export XDG_RUNTIME_DIR="$work/runtime"
+mkdir -m 700 "$XDG_RUNTIME_DIR"
+
 # Demo modules with a few sub-directories for the chooser to show, and a
 # destination that the main window offers as the user's home.
 mkdir -p "$work/modules/chiptunes" "$work/modules/Drums" "$work/modules/pads" "$work/samples"
@@ -62,9 +85,9 @@ keys() { xdotool key --clearmodifiers --delay 60 "$@"; sleep 0.2; }
 (cd "$work/modules" && HOME="$work/samples" exec "$build/app/vorneck") &
 pid=$!
 main="$(window 'Vorneck V2.00')"
-# Without a window manager nothing gives the main window the keyboard back.
-focus_main() { xdotool windowfocus --sync "$main" 2>/dev/null || true; sleep 0.2; }
-focus_main
+# The program makes its window the active one; after a dialog closes the
+# main window is active again by itself, with or without a window manager.
+sleep 0.5
 shot "$main" main-window.png
 
 keys ctrl+l
@@ -75,19 +98,15 @@ import -window root -crop "${WIDTH}x${HEIGHT}+${X}+${Y}" +repage "$out/chooser_o
 echo "$out/chooser_over_main.png"
 keys alt+c
 
-focus_main
 keys ctrl+s
 chooser="$(window 'Please select destination directory\.')"
 shot "$chooser" chooser_destination.png
 keys alt+c
 
-focus_main
 keys alt+h a
 about="$(window 'About Vorneck')"
 shot "$about" about.png
 keys alt+o
-
-focus_main
 
 # Select every module, point the destination at a fresh directory, run.
 keys alt+s a

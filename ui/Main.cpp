@@ -3,9 +3,11 @@
 #include <QAction>
 #include <QApplication>
 #include <QCheckBox>
+#include <QCloseEvent>
 #include <QDir>
 #include <QFile>
 #include <QGroupBox>
+#include <QKeyEvent>
 #include <QLabel>
 #include <QLayout>
 #include <QMenu>
@@ -14,6 +16,8 @@
 #include <QScreen>
 #include <QShowEvent>
 #include <QStyle>
+#include <QTimer>
+#include <QWindow>
 #include <filesystem>
 #include <system_error>
 
@@ -80,11 +84,14 @@ TForm1::TForm1(ExtractionState& state, QWidget* parent)
     BuildMenu();
     SetTabOrder();
 
-    UseGroupBoxStyle(this, {SrcGroup, MatchGroup, DestGroup, GroupBox4});
+    UseControlStyle(this, {SrcGroup, MatchGroup, DestGroup, GroupBox4, menuBar()});
 
     // The client area has a fixed size; the window is as large as it and
     // the menu bar, and cannot be resized.
     layout()->setSizeConstraint(QLayout::SetFixedSize);
+
+    // Drops input to this window while it is disabled.
+    qApp->installEventFilter(this);
 
     FormCreate();
 
@@ -208,7 +215,7 @@ void TForm1::BuildMenu() {
 
     // Menu shortcuts take their keys before the focused control (Ctrl+C is
     // "Exit" even in an edit field).
-    qApp->installEventFilter(new MenuShortcutFilter(this, bar));
+    qApp->installEventFilter(new MenuShortcutFilter(this, bar, [this] { return inputEnabled_; }));
 }
 
 void TForm1::SetTabOrder() {
@@ -312,7 +319,91 @@ int TForm1::SetFileListDirectory(const QString& path) {
     return FileListBox1->SetDirectory(QFile::encodeName(path).toStdString());
 }
 
-void TForm1::SetMainWindowEnabled(bool enabled) { setEnabled(enabled); }
+void TForm1::SetMainWindowEnabled(bool enabled) {
+    // Not QWidget::setEnabled: that would grey every control, the menu and
+    // the logo. The window is left as it looks and its input is dropped
+    // instead (the chooser and the About window are application-modal as
+    // well, so the window system keeps input away from this window too).
+    inputEnabled_ = enabled;
+    if (!enabled) return;
+    // Once the window that disabled this one has gone, this one is the
+    // active window again; its focus widget gets the focus back.
+    QTimer::singleShot(0, this, [this] {
+        if (inputEnabled_ && isVisible() && QApplication::activeModalWidget() == nullptr) activateWindow();
+    });
+}
+
+namespace {
+
+bool IsInputEvent(QEvent::Type type) {
+    switch (type) {
+        case QEvent::KeyPress:
+        case QEvent::KeyRelease:
+        case QEvent::ShortcutOverride:
+        case QEvent::MouseButtonPress:
+        case QEvent::MouseButtonRelease:
+        case QEvent::MouseButtonDblClick:
+        case QEvent::MouseMove:
+        case QEvent::Wheel:
+        case QEvent::ContextMenu:
+        case QEvent::ToolTip:
+        case QEvent::TabletPress:
+        case QEvent::TabletRelease:
+        case QEvent::TabletMove:
+        case QEvent::TouchBegin:
+        case QEvent::TouchUpdate:
+        case QEvent::TouchEnd:
+            return true;
+        default:
+            return false;
+    }
+}
+
+}  // namespace
+
+bool TForm1::eventFilter(QObject* watched, QEvent* e) {
+    if (!IsInputEvent(e->type())) return QMainWindow::eventFilter(watched, e);
+    const bool mine = watched == static_cast<QObject*>(windowHandle()) ||
+                      (watched->isWidgetType() && static_cast<QWidget*>(watched)->window() == this);
+    if (!mine) return QMainWindow::eventFilter(watched, e);
+    if (inputEnabled_) {
+        if (e->type() == QEvent::KeyPress && watched->isWidgetType()) {
+            const auto* key = static_cast<QKeyEvent*>(e);
+            if (key->key() == Qt::Key_F10 && (key->modifiers() & ~Qt::KeypadModifier) == Qt::NoModifier) {
+                ArmMenuBar();
+                return true;
+            }
+        }
+        return QMainWindow::eventFilter(watched, e);
+    }
+    // Accepting the shortcut override keeps the key from being tried as a
+    // shortcut; the key itself is then dropped here too.
+    e->accept();
+    return true;
+}
+
+void TForm1::ArmMenuBar() {
+    // F10 does what a lone Alt does: the menu bar takes the keyboard with
+    // its first heading highlighted, or, when it has it already, gives it
+    // back. Qt's menu bar does this on the release of an Alt key it saw go
+    // down; it is given the events of just such a key stroke.
+    QKeyEvent override(QEvent::ShortcutOverride, Qt::Key_Alt, Qt::AltModifier);
+    QCoreApplication::sendEvent(this, &override);
+    QKeyEvent press(QEvent::KeyPress, Qt::Key_Alt, Qt::AltModifier);
+    QCoreApplication::sendEvent(this, &press);
+    QKeyEvent release(QEvent::KeyRelease, Qt::Key_Alt, Qt::NoModifier);
+    QCoreApplication::sendEvent(this, &release);
+}
+
+void TForm1::closeEvent(QCloseEvent* e) {
+    // A disabled window cannot be closed: not by the title bar's close
+    // button nor by the window manager's keys.
+    if (!inputEnabled_) {
+        e->ignore();
+        return;
+    }
+    QMainWindow::closeEvent(e);
+}
 
 void TForm1::showEvent(QShowEvent* e) {
     if (!shown_ && !e->spontaneous()) {

@@ -41,7 +41,11 @@ public:
     void SetSourceDirText(const QString& text) override;
     void SetDestDirText(const QString& text) override;
     int SetFileListDirectory(const QString& path) override;
+    // Disabled, the window looks as it did but ignores every key, click and
+    // close request (the platform's disabled top-level window). Enabled
+    // again, it becomes the active window, the focus where it was.
     void SetMainWindowEnabled(bool enabled) override;
+    bool MainWindowEnabled() const { return inputEnabled_; }
 
     ExtractionState& State() { return state_; }
 
@@ -119,16 +123,20 @@ public slots:
 
 protected:
     void showEvent(QShowEvent* e) override;
+    void closeEvent(QCloseEvent* e) override;
+    bool eventFilter(QObject* watched, QEvent* e) override;
 
 private:
     void BuildControls();
     void BuildMenu();
     void SetTabOrder();
+    void ArmMenuBar();
 
     ExtractionState& state_;
     PosixFileOps files_;
     MessageBoxReporter errors_;
     bool shown_ = false;
+    bool inputEnabled_ = true;
 };
 
 }  // namespace vorneck

@@ -37,9 +37,12 @@ void FitInto(QLabel* label, int right) {
 }  // namespace
 
 TAboutBox::TAboutBox(vorneck::ChooserHost& host, QWidget* parent)
-    : QWidget(parent, Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint), host_(host) {
+    : QWidget(parent, vorneck::kDialogWindowFlags), host_(host) {
     // A secondary window: closing it never ends the program.
     setAttribute(Qt::WA_QuitOnClose, false);
+    // Shown without waiting for it to close, but while it is open no other
+    // window of the program takes input.
+    setWindowModality(Qt::ApplicationModal);
     setFont(vorneck::DialogFont());
     setWindowTitle(QStringLiteral("About Vorneck"));
     setFixedSize(367, 232);
@@ -47,7 +50,7 @@ TAboutBox::TAboutBox(vorneck::ChooserHost& host, QWidget* parent)
     AboutGroup = new QGroupBox(this);
     AboutGroup->setGeometry(8, 8, 353, 217);
     // Group boxes look as in the main window.
-    vorneck::UseGroupBoxStyle(this, {AboutGroup});
+    vorneck::UseControlStyle(this, {AboutGroup});
 
     // The logo sits at the picture's top-left corner, neither stretched nor
     // centred.

@@ -18,6 +18,8 @@ public:
     // nothing. Returns 0, or the errno of a directory that cannot be read
     // (the list is then unchanged and the caller shows a fault).
     virtual int SetFileListDirectory(const QString& path) = 0;
+    // Disabled, the main window looks unchanged but takes no keys, clicks
+    // or close requests; enabled again, it is the active window once more.
     virtual void SetMainWindowEnabled(bool enabled) = 0;
 };
 

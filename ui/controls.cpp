@@ -8,6 +8,7 @@
 #include <QMouseEvent>
 #include <QPainter>
 #include <QStyleOptionGroupBox>
+#include <QStyleOptionMenuItem>
 #include <qdrawutil.h>
 #include <QStyleFactory>
 
@@ -40,21 +41,23 @@ void Button::keyPressEvent(QKeyEvent* e) {
     QPushButton::keyPressEvent(e);
 }
 
-GroupBoxStyle::GroupBoxStyle() : QProxyStyle(QStyleFactory::create(QApplication::style()->name())) {}
+ControlStyle::ControlStyle() : QProxyStyle(QStyleFactory::create(QApplication::style()->name())) {}
 
-QRect GroupBoxStyle::subControlRect(ComplexControl control, const QStyleOptionComplex* option,
+QRect ControlStyle::subControlRect(ComplexControl control, const QStyleOptionComplex* option,
                                     SubControl subControl, const QWidget* widget) const {
     const auto* box = qstyleoption_cast<const QStyleOptionGroupBox*>(option);
     if (control != CC_GroupBox || box == nullptr || (box->subControls & SC_GroupBoxCheckBox))
         return QProxyStyle::subControlRect(control, option, subControl, widget);
     const QRect rect = box->rect;
-    const int textHeight = box->text.isEmpty() ? 0 : box->fontMetrics.height();
+    const int textHeight = box->fontMetrics.height();
+    // The frame's top line lies half a text height below the box's top
+    // edge, with or without a caption.
     const QRect frame = rect.adjusted(0, textHeight / 2, 0, 0);
     switch (subControl) {
         case SC_GroupBoxFrame:
             return frame;
         case SC_GroupBoxContents:
-            return frame.adjusted(2, textHeight - textHeight / 2 + 2, -2, -2);
+            return frame.adjusted(2, (box->text.isEmpty() ? 0 : textHeight - textHeight / 2) + 2, -2, -2);
         case SC_GroupBoxLabel: {
             if (box->text.isEmpty()) return {};
             // A blank's width of room on either side of the caption.
@@ -67,7 +70,7 @@ QRect GroupBoxStyle::subControlRect(ComplexControl control, const QStyleOptionCo
     }
 }
 
-void GroupBoxStyle::drawComplexControl(ComplexControl control, const QStyleOptionComplex* option,
+void ControlStyle::drawComplexControl(ComplexControl control, const QStyleOptionComplex* option,
                                        QPainter* painter, const QWidget* widget) const {
     const auto* box = qstyleoption_cast<const QStyleOptionGroupBox*>(option);
     if (control != CC_GroupBox || box == nullptr || (box->subControls & SC_GroupBoxCheckBox)) {
@@ -93,10 +96,32 @@ void GroupBoxStyle::drawComplexControl(ComplexControl control, const QStyleOptio
     }
 }
 
-void UseGroupBoxStyle(QWidget* window, std::initializer_list<QGroupBox*> groups) {
-    auto* style = new GroupBoxStyle;
+int ControlStyle::styleHint(StyleHint hint, const QStyleOption* option, const QWidget* widget,
+                            QStyleHintReturn* returnData) const {
+    // A drop-down list opens below its box, not over it.
+    if (hint == SH_ComboBox_Popup) return 0;
+    return QProxyStyle::styleHint(hint, option, widget, returnData);
+}
+
+void ControlStyle::drawControl(ControlElement element, const QStyleOption* option, QPainter* painter,
+                               const QWidget* widget) const {
+    const auto* item = qstyleoption_cast<const QStyleOptionMenuItem*>(option);
+    if (element == CE_MenuBarItem && item != nullptr && (item->state & State_Selected) && widget != nullptr &&
+        widget->hasFocus()) {
+        // The menu bar has the keyboard focus only while it is armed from
+        // the keyboard; its current heading is drawn as if pressed.
+        QStyleOptionMenuItem armed = *item;
+        armed.state |= State_Sunken;
+        QProxyStyle::drawControl(element, &armed, painter, widget);
+        return;
+    }
+    QProxyStyle::drawControl(element, option, painter, widget);
+}
+
+void UseControlStyle(QWidget* window, std::initializer_list<QWidget*> controls) {
+    auto* style = new ControlStyle;
     style->setParent(window);
-    for (QGroupBox* group : groups) group->setStyle(style);
+    for (QWidget* control : controls) control->setStyle(style);
 }
 
 }  // namespace vorneck

@@ -7,7 +7,6 @@
 #include <QProxyStyle>
 #include <QPushButton>
 
-class QGroupBox;
 
 namespace vorneck {
 
@@ -39,25 +38,36 @@ protected:
     void keyPressEvent(QKeyEvent* e) override;
 };
 
-// The application's style, with group boxes drawn as the window layouts
-// expect: an etched frame whose top line runs through the middle of the
-// caption, the caption 8 pixels in from the left. The layouts place their
-// first row of controls just below the caption; styles that put the caption
-// above the frame would let those controls cover the frame's top line.
-class GroupBoxStyle : public QProxyStyle {
+// The application's style, with a few standard controls drawn and behaving
+// as the window layouts expect:
+// - group boxes: an etched frame whose top line runs through the middle of
+//   the caption, the caption 8 pixels in from the left. The layouts place
+//   their first row of controls just below the caption; styles that put the
+//   caption above the frame would let those controls cover the frame's top
+//   line.
+// - a captionless group box has its frame half a text height below its top
+//   edge too.
+// - a menu bar armed from the keyboard (F10, a lone Alt) shows its current
+//   heading highlighted, as when its menu is open.
+// - a drop-down list opens below its box.
+class ControlStyle : public QProxyStyle {
     Q_OBJECT
 public:
     // A fresh instance of the application's current style, adjusted.
-    GroupBoxStyle();
+    ControlStyle();
 
     void drawComplexControl(ComplexControl control, const QStyleOptionComplex* option, QPainter* painter,
                             const QWidget* widget = nullptr) const override;
+    void drawControl(ControlElement element, const QStyleOption* option, QPainter* painter,
+                     const QWidget* widget = nullptr) const override;
     QRect subControlRect(ComplexControl control, const QStyleOptionComplex* option, SubControl subControl,
                          const QWidget* widget = nullptr) const override;
+    int styleHint(StyleHint hint, const QStyleOption* option = nullptr, const QWidget* widget = nullptr,
+                  QStyleHintReturn* returnData = nullptr) const override;
 };
 
-// Gives the group boxes of a window the group-box look; the style lives as
+// Gives these controls of a window the adjusted look; the style lives as
 // long as the window.
-void UseGroupBoxStyle(QWidget* window, std::initializer_list<QGroupBox*> groups);
+void UseControlStyle(QWidget* window, std::initializer_list<QWidget*> controls);
 
 }  // namespace vorneck

@@ -8,6 +8,15 @@ class QWidget;
 
 namespace vorneck {
 
+// The directory chooser and the About window have a title bar without
+// minimise and maximise buttons. The close hint is what makes Qt spell that
+// out to the window manager (decorations of title, border and window menu,
+// no minimise or maximise function); a title alone would leave every
+// button to the window manager. The window manager's close (Alt+F4) still
+// reaches the windows' close handlers.
+inline constexpr Qt::WindowFlags kDialogWindowFlags =
+    Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowCloseButtonHint;
+
 enum class DialogPicture {
     AboutLogo,
     DriveFloppy,

@@ -8,6 +8,7 @@
 #include <unistd.h>
 
 #include "engine/source_file_list.h"
+#include "ui/name_order.h"
 
 namespace vorneck {
 
@@ -86,7 +87,9 @@ SubdirectoryListing ListSubdirectories(const std::string& directory) {
         ::close(fd);
         return result;
     }
-    return ListOpenDirectory(fd, ListedKind::Directories);
+    SubdirectoryListing listing = ListOpenDirectory(fd, ListedKind::Directories);
+    SortListNames(listing.names);
+    return listing;
 }
 
 std::vector<DirectoryLine> BuildDirectoryLines(const std::string& root, const std::string& current,

@@ -28,7 +28,7 @@ std::vector<std::string> PathLevels(std::string_view root, std::string_view path
 // The process's current directory, or "/" when it cannot be read.
 std::string CurrentDirectory();
 
-// Names sorted with FileNameLess, or the errno of a directory that cannot be
+// Names sorted with ListNameLess, or the errno of a directory that cannot be
 // entered or read.
 using SubdirectoryListing = DirectoryListing;
 

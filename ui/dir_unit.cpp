@@ -53,22 +53,24 @@ TForm2::TForm2(vorneck::ChooserHost& host, vorneck::ExtractionState& state, QWid
     : TForm2(host, state, &vorneck::SystemVolumes, parent) {}
 
 TForm2::TForm2(vorneck::ChooserHost& host, vorneck::ExtractionState& state, VolumeSource volumes, QWidget* parent)
-    : QWidget(parent, Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint),
+    : QWidget(parent, vorneck::kDialogWindowFlags),
       host_(host),
       state_(state),
       volumeSource_(std::move(volumes)) {
     // A secondary window: closing it never ends the program.
     setAttribute(Qt::WA_QuitOnClose, false);
+    // Shown without waiting for it to close, but while it is open no other
+    // window of the program takes input.
+    setWindowModality(Qt::ApplicationModal);
     setFont(vorneck::DialogFont());
     setWindowTitle(QStringLiteral("Please choose source directory"));
     setFixedSize(290, 172);
 
     GroupBox1 = new QGroupBox(QStringLiteral("Source Directory"), this);
     GroupBox1->setGeometry(8, 8, 273, 153);
-    // Group boxes look as in the main window.
-    vorneck::UseGroupBoxStyle(this, {GroupBox1});
-
     DriveComboBox1 = new QComboBox(GroupBox1);
+    // Group boxes look as in the main window; the drive list opens below.
+    vorneck::UseControlStyle(this, {GroupBox1, DriveComboBox1});
     DriveComboBox1->setGeometry(16, 16, 145, 19);
     DriveComboBox1->setIconSize(QSize(16, 16));
     connect(DriveComboBox1, &QComboBox::activated, this, &TForm2::DriveComboBox1Activated);

@@ -1,5 +1,7 @@
 #include "ui/error_report.h"
 
+#include <QApplication>
+#include <QDialogButtonBox>
 #include <QEvent>
 #include <QFontMetrics>
 #include <QGuiApplication>
@@ -9,6 +11,8 @@
 #include <QScreen>
 #include <QStyle>
 #include <algorithm>
+
+#include "ui/window_font.h"
 
 namespace vorneck {
 namespace {
@@ -71,11 +75,20 @@ StopBox::StopBox(QWidget* parent, const QString& title, const QString& text)
       message_(text) {
     setTextFormat(Qt::PlainText);  // file names are data, never markup
     setWindowModality(Qt::ApplicationModal);
+    // The plain box of the windows: their own font, an OK button without a
+    // picture, centred under the text.
+    setFont(WindowFont());
     QPushButton* ok = addButton(QMessageBox::Ok);
     ok->setText(QStringLiteral("OK"));  // whatever the platform's wording
+    MakePlain();
     setDefaultButton(ok);  // Enter
     setEscapeButton(ok);   // Esc
     setText(BreakLongWords(text, QFontMetrics(font()), WrapWidth()));
+}
+
+void StopBox::MakePlain() {
+    for (QAbstractButton* button : buttons()) button->setIcon(QIcon());
+    if (auto* box = findChild<QDialogButtonBox*>(); box != nullptr) box->setCenterButtons(true);
 }
 
 int StopBox::WrapWidth() const {
@@ -87,6 +100,8 @@ bool StopBox::event(QEvent* e) {
     // QMessageBox sizes itself (wrapping at a width of its own choosing)
     // on showing and on every layout request; fit the box afterwards.
     const bool result = QMessageBox::event(e);
+    // A change of style brings back the style's own button look.
+    if (e->type() == QEvent::StyleChange) MakePlain();
     if (!fitting_ && (e->type() == QEvent::Show || e->type() == QEvent::LayoutRequest)) FitToText();
     return result;
 }
@@ -121,9 +136,18 @@ void StopBox::FitToText() {
     fitting_ = false;
 }
 
+void StopBox::Run() {
+    const QPointer<QWidget> owner = parentWidget() != nullptr ? parentWidget()->window() : nullptr;
+    exec();
+    // Not when another modal window has come up meanwhile: that one keeps
+    // the keyboard.
+    QWidget* modal = QApplication::activeModalWidget();
+    if (owner != nullptr && owner->isVisible() && (modal == nullptr || modal == owner)) owner->activateWindow();
+}
+
 void ErrorReport(QWidget* parent, const QString& message) {
     StopBox box(parent, QStringLiteral("Error"), message);
-    box.exec();
+    box.Run();
 }
 
 void MessageBoxReporter::ErrorReport(std::string_view message) {

@@ -1,6 +1,7 @@
-// Modal error boxes: the stop icon, one "OK" button that both Enter and Esc
-// answer, the text word-wrapped at half the screen's width, the box centred
-// on the screen. Nothing else of the program takes input while one is open.
+// Modal error boxes: the stop icon, one plain "OK" button (no picture,
+// centred) that both Enter and Esc answer, the windows' own font, the text
+// word-wrapped at half the screen's width, the box centred on the screen.
+// Nothing else of the program takes input while one is open.
 #pragma once
 
 #include <QMessageBox>
@@ -22,10 +23,16 @@ public:
     // Width in pixels at which the text wraps: half the screen's width.
     int WrapWidth() const;
 
+    // Shows the box and returns when it is answered; the window the box
+    // belongs to is then the active window again, as a window manager
+    // would make it (without one, nothing would).
+    void Run();
+
 protected:
     bool event(QEvent* e) override;
 
 private:
+    void MakePlain();
     void FitToText();
 
     QString message_;

@@ -42,7 +42,7 @@ QString ProgramTitle() {
 
 void FaultReport(QWidget* parent, int errnoValue) {
     StopBox box(parent, ProgramTitle(), FaultErrorText(errnoValue) + QLatin1Char('.'));
-    box.exec();
+    box.Run();
 }
 
 }  // namespace vorneck

@@ -2,11 +2,14 @@
 
 #include <QHelpEvent>
 #include <QItemSelectionModel>
+#include <QMouseEvent>
 #include <QStyledItemDelegate>
 #include <QToolTip>
 #include <algorithm>
 #include <filesystem>
 #include <system_error>
+
+#include "ui/name_order.h"
 
 namespace vorneck {
 namespace {
@@ -20,7 +23,8 @@ public:
         return {1, FileListBox::kItemHeight};
     }
 
-    // A name too long for the list is shown shortened; its tooltip holds it whole.
+    // A name too long for the list is cut off at its right edge; its tooltip
+    // holds it whole.
     bool helpEvent(QHelpEvent* event, QAbstractItemView* view, const QStyleOptionViewItem& option,
                    const QModelIndex& index) override {
         if (event->type() == QEvent::ToolTip && index.isValid()) {
@@ -197,7 +201,8 @@ FileListBox::FileListBox(QWidget* parent) : QListView(parent) {
     setSelectionBehavior(QAbstractItemView::SelectRows);
     setEditTriggers(QAbstractItemView::NoEditTriggers);
     setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
-    setTextElideMode(Qt::ElideMiddle);  // keeps the extension in sight
+    // Entries are the names exactly: a long one is clipped, never shortened.
+    setTextElideMode(Qt::ElideNone);
     setDragEnabled(false);
     connect(selection_, &FlatSelectionModel::Selected, this, &FileListBox::ViewSelectionChanged);
 }
@@ -220,6 +225,7 @@ int FileListBox::SetDirectory(const std::string& path) {
     if (!list_.Directory().empty() && directory == list_.Directory()) return 0;
     DirectoryListing listing = ListDirectoryFiles(directory);
     if (listing.error != 0) return listing.error;
+    SortListNames(listing.names);
     // The reset drops the view's selection without a signal.
     model_->Reset(directory, std::move(listing.names));
     return 0;
@@ -229,6 +235,44 @@ void FileListBox::ShowListSelection() {
     std::vector<std::uint8_t> flags(list_.EntryCount(), 0);
     for (std::uint64_t i = 0; i < flags.size(); ++i) flags[i] = list_.IsSelected(i) ? 1 : 0;
     selection_->Replace(std::move(flags));
+}
+
+void FileListBox::mousePressEvent(QMouseEvent* e) {
+    // A press below the last entry selects nothing: the list only takes the
+    // focus, and the selection stays as it is until the button is released.
+    pressedOutside_ = !indexAt(e->position().toPoint()).isValid();
+    if (pressedOutside_) {
+        if (focusPolicy() & Qt::ClickFocus) setFocus(Qt::MouseFocusReason);
+        e->accept();
+        return;
+    }
+    QListView::mousePressEvent(e);
+}
+
+void FileListBox::mouseMoveEvent(QMouseEvent* e) {
+    if (pressedOutside_ && e->buttons() != Qt::NoButton) {
+        e->accept();
+        return;
+    }
+    QListView::mouseMoveEvent(e);
+}
+
+void FileListBox::mouseReleaseEvent(QMouseEvent* e) {
+    if (pressedOutside_) {
+        pressedOutside_ = false;
+        e->accept();
+        return;
+    }
+    QListView::mouseReleaseEvent(e);
+}
+
+void FileListBox::mouseDoubleClickEvent(QMouseEvent* e) {
+    if (!indexAt(e->position().toPoint()).isValid()) {
+        pressedOutside_ = true;
+        e->accept();
+        return;
+    }
+    QListView::mouseDoubleClickEvent(e);
 }
 
 void FileListBox::ViewSelectionChanged() {

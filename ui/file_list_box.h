@@ -1,7 +1,8 @@
 // The source file list: the files of one directory, sorted by name without
-// regard to ASCII case, with extended multi-selection. The SourceFileList it
-// holds is what the run and the selection commands work on; the view shows
-// it, and the user's own selecting is written back into it.
+// regard to ASCII case (ListNameLess), with extended multi-selection. The
+// SourceFileList it holds is what the run and the selection commands work
+// on; the view shows it, and the user's own selecting is written back into
+// it.
 //
 // Built for large directories: the model hands out rows on demand, all rows
 // have the same height, and a selection made by a command reaches the view
@@ -112,12 +113,19 @@ signals:
     // flags already follow it.
     void UserSelectionChanged();
 
+protected:
+    void mousePressEvent(QMouseEvent* e) override;
+    void mouseMoveEvent(QMouseEvent* e) override;
+    void mouseReleaseEvent(QMouseEvent* e) override;
+    void mouseDoubleClickEvent(QMouseEvent* e) override;
+
 private:
     void ViewSelectionChanged();
 
     SourceFileList list_;
     FileListModel* model_ = nullptr;
     FlatSelectionModel* selection_ = nullptr;
+    bool pressedOutside_ = false;  // the button went down below the entries
 };
 
 }  // namespace vorneck

@@ -6,6 +6,7 @@
 #include <QMenu>
 #include <QMenuBar>
 #include <QWidget>
+#include <utility>
 
 namespace vorneck {
 namespace {
@@ -23,14 +24,14 @@ bool ActionsClaim(const QList<QAction*>& actions, const QKeySequence& key) {
 
 }  // namespace
 
-MenuShortcutFilter::MenuShortcutFilter(QWidget* window, QMenuBar* menuBar)
-    : QObject(window), window_(window), menuBar_(menuBar) {}
+MenuShortcutFilter::MenuShortcutFilter(QWidget* window, QMenuBar* menuBar, std::function<bool()> takesInput)
+    : QObject(window), window_(window), menuBar_(menuBar), takesInput_(std::move(takesInput)) {}
 
 bool MenuShortcutFilter::eventFilter(QObject* watched, QEvent* event) {
     if (event->type() != QEvent::ShortcutOverride || window_ == nullptr || menuBar_ == nullptr)
         return false;
     auto* widget = qobject_cast<QWidget*>(watched);
-    if (widget == nullptr || widget->window() != window_ || !window_->isEnabled()) return false;
+    if (widget == nullptr || widget->window() != window_ || !takesInput_()) return false;
     auto* keyEvent = static_cast<QKeyEvent*>(event);
     const QKeySequence key(QKeyCombination(keyEvent->modifiers() & ~Qt::KeypadModifier,
                                            static_cast<Qt::Key>(keyEvent->key())));

@@ -8,6 +8,7 @@
 
 #include <QObject>
 #include <QPointer>
+#include <functional>
 
 class QMenuBar;
 class QWidget;
@@ -17,15 +18,17 @@ namespace vorneck {
 class MenuShortcutFilter : public QObject {
     Q_OBJECT
 public:
-    // Watches key events for widgets of `window`; the actions are those of
-    // `menuBar`, its menus and sub-menus, and the menus' own headings.
-    MenuShortcutFilter(QWidget* window, QMenuBar* menuBar);
+    // Watches key events for widgets of `window`, while `takesInput` says
+    // the window takes input at all; the actions are those of `menuBar`,
+    // its menus and sub-menus, and the menus' own headings.
+    MenuShortcutFilter(QWidget* window, QMenuBar* menuBar, std::function<bool()> takesInput);
 
     bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
     QPointer<QWidget> window_;
     QPointer<QMenuBar> menuBar_;
+    std::function<bool()> takesInput_;
 };
 
 }  // namespace vorneck

@@ -1,6 +1,8 @@
 #include "ui/status_panels.h"
 
 #include <QLabel>
+#include <QPainter>
+#include <qdrawutil.h>
 #include <QResizeEvent>
 #include <algorithm>
 
@@ -9,18 +11,32 @@ namespace {
 
 constexpr int kGap = 2;  // between two panels, and above them
 
+// One panel: its text inside a sunken box, a shadow line along the top and
+// left edges and a light line along the bottom and right edges.
+class SunkenPanel : public QLabel {
+public:
+    explicit SunkenPanel(QWidget* parent) : QLabel(parent) {
+        setFrameStyle(QFrame::NoFrame);
+        setContentsMargins(2, 1, 2, 1);
+    }
+
+protected:
+    void paintEvent(QPaintEvent* e) override {
+        QLabel::paintEvent(e);
+        QPainter painter(this);
+        qDrawShadePanel(&painter, rect(), palette(), true, 1, nullptr);
+    }
+};
+
 }  // namespace
 
 StatusPanels::StatusPanels(QWidget* parent) : QStatusBar(parent) {
     // The panels are placed by hand: QStatusBar's own layout adds margins
     // and gaps of its own between widgets added to it.
     for (int i = 0; i < kPanelCount; ++i) {
-        auto* label = new QLabel(this);
+        auto* label = new SunkenPanel(this);
         label->setObjectName(QStringLiteral("Panel%1").arg(i));
         label->setTextFormat(Qt::PlainText);
-        label->setFrameStyle(QFrame::Panel | QFrame::Sunken);
-        label->setLineWidth(1);
-        label->setContentsMargins(1, 0, 1, 0);
         label->setAlignment(Qt::AlignLeft | Qt::AlignVCenter);
         label->setAttribute(Qt::WA_TransparentForMouseEvents);
         panels_[i] = label;

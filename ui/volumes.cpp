@@ -1,10 +1,12 @@
 #include "ui/volumes.h"
 
 #include <QString>
+#include <blkid/blkid.h>
 #include <algorithm>
 #include <array>
 #include <climits>
 #include <cstdlib>
+#include <cstring>
 #include <dirent.h>
 #include <fstream>
 #include <map>
@@ -13,8 +15,8 @@
 #include <sys/statvfs.h>
 #include <sys/sysmacros.h>
 
-#include "engine/source_file_list.h"
 #include "ui/dir_paths.h"
+#include "ui/name_order.h"
 
 namespace vorneck {
 namespace {
@@ -69,20 +71,6 @@ std::string CanonicalPath(const std::string& path) {
     char buffer[PATH_MAX];
     if (::realpath(path.c_str(), buffer) == nullptr) return path;
     return buffer;
-}
-
-// Device node -> label, from the links udev keeps in /dev/disk/by-label.
-std::map<std::string, std::string> ReadLabels() {
-    std::map<std::string, std::string> labels;
-    const std::string dirPath = "/dev/disk/by-label";
-    DIR* dir = ::opendir(dirPath.c_str());
-    if (dir == nullptr) return labels;
-    while (const dirent* entry = ::readdir(dir)) {
-        if (entry->d_name[0] == '.') continue;
-        labels[CanonicalPath(dirPath + "/" + entry->d_name)] = DecodeUdevName(entry->d_name);
-    }
-    ::closedir(dir);
-    return labels;
 }
 
 // Whether the disk behind a device node takes removable media; a partition
@@ -164,7 +152,7 @@ std::vector<Volume> VolumesFromMounts(const std::vector<MountRecord>& records) {
     }
     std::sort(volumes.begin(), volumes.end(), [](const Volume& a, const Volume& b) {
         if ((a.mountPath == "/") != (b.mountPath == "/")) return a.mountPath == "/";
-        return FileNameLess(a.mountPath, b.mountPath);
+        return ListNameLess(a.mountPath, b.mountPath);
     });
     return volumes;
 }
@@ -230,9 +218,41 @@ std::string DecodeUdevName(std::string_view name) {
     return out;
 }
 
+std::string ProbeVolumeLabel(const std::string& device) {
+    blkid_probe probe = blkid_new_probe_from_filename(device.c_str());
+    if (probe == nullptr) return {};
+    blkid_probe_enable_superblocks(probe, 1);
+    blkid_probe_set_superblocks_flags(probe, BLKID_SUBLKS_LABEL);
+    std::string label;
+    const char* data = nullptr;
+    std::size_t length = 0;
+    if (blkid_do_safeprobe(probe) == 0 && blkid_probe_lookup_value(probe, "LABEL", &data, &length) == 0 &&
+        data != nullptr)
+        label.assign(data, ::strnlen(data, length));
+    blkid_free_probe(probe);
+    return label;
+}
+
+VolumeLabels::VolumeLabels(const std::string& byLabelDirectory) {
+    DIR* dir = ::opendir(byLabelDirectory.c_str());
+    if (dir == nullptr) return;
+    haveLinks_ = true;
+    while (const dirent* entry = ::readdir(dir)) {
+        if (entry->d_name[0] == '.') continue;
+        labels_[CanonicalPath(byLabelDirectory + "/" + entry->d_name)] = DecodeUdevName(entry->d_name);
+    }
+    ::closedir(dir);
+}
+
+std::string VolumeLabels::Of(const std::string& device) const {
+    if (!haveLinks_) return ProbeVolumeLabel(device);
+    const auto it = labels_.find(CanonicalPath(device));
+    return it != labels_.end() ? it->second : std::string();
+}
+
 std::vector<MountRecord> ReadSystemMounts() {
     std::vector<MountRecord> records = ParseMountInfo(ReadWholeFile("/proc/self/mountinfo"));
-    const std::map<std::string, std::string> labels = ReadLabels();
+    const VolumeLabels labels;
     for (MountRecord& record : records) {
         if (IsNetworkFileSystem(record.fsType) || !IsBlockBacked(record)) continue;
         struct stat st {};
@@ -242,7 +262,7 @@ std::vector<MountRecord> ReadSystemMounts() {
             record.totalBytes = static_cast<std::uint64_t>(vfs.f_blocks) * vfs.f_frsize;
         if (StartsWith(record.source, "/dev/")) {
             const std::string device = CanonicalPath(record.source);
-            if (auto it = labels.find(device); it != labels.end()) record.label = it->second;
+            record.label = labels.Of(device);
             record.removable = IsRemovableDevice(device);
         }
     }

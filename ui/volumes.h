@@ -5,6 +5,7 @@
 #pragma once
 
 #include <cstdint>
+#include <map>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -63,6 +64,25 @@ std::vector<MountRecord> ParseMountInfo(std::string_view text);
 
 // Undoes the "\x20"-style escapes of udev's /dev/disk/by-label names.
 std::string DecodeUdevName(std::string_view name);
+
+// The label of the file system on `device` (a block device, or an image
+// file), read from the volume itself with libblkid; empty when it has none
+// or cannot be read.
+std::string ProbeVolumeLabel(const std::string& device);
+
+// Volume labels by device. Where udev keeps its /dev/disk/by-label links
+// they are taken from there (a device without a link has no label); where
+// that directory is absent (containers, systems without udev) each volume
+// is asked itself, with ProbeVolumeLabel.
+class VolumeLabels {
+public:
+    explicit VolumeLabels(const std::string& byLabelDirectory = "/dev/disk/by-label");
+    std::string Of(const std::string& device) const;
+
+private:
+    bool haveLinks_ = false;
+    std::map<std::string, std::string> labels_;  // canonical device path -> label
+};
 
 // The system's mount table, with labels, removable flags, sizes and mount
 // point kinds filled in for block-device volumes. Network volumes are not

@@ -20,7 +20,12 @@ private slots:
         QCOMPARE(box.windowTitle(), QString("About Vorneck"));
         QCOMPARE(box.size(), QSize(367, 232));
         QCOMPARE(box.minimumSize(), box.maximumSize());
-        QVERIFY(!(box.windowFlags() & Qt::WindowCloseButtonHint));
+        // No title-bar buttons of its own: the window manager is asked for
+        // a title and a close function only, without minimise or maximise.
+        const Qt::WindowFlags flags = box.windowFlags();
+        QCOMPARE(flags & Qt::WindowType_Mask, Qt::Dialog);
+        QVERIFY(flags.testFlags(Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowCloseButtonHint));
+        QVERIFY(!(flags & (Qt::WindowMinimizeButtonHint | Qt::WindowMaximizeButtonHint)));
         QCOMPARE(box.AboutGroup->geometry(), QRect(8, 8, 353, 217));
         QVERIFY(box.AboutGroup->title().isEmpty());
         QCOMPARE(box.Image1->geometry(), QRect(8, 24, 105, 177));
@@ -57,6 +62,23 @@ private slots:
             }
         }
         QCOMPARE(box.Label4->font().pointSize(), 8);
+    }
+
+    void captionlessGroupFrameIsHalfATextHeightDown() {
+        FakeHost host;
+        TAboutBox box(host);
+        box.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&box));
+        const QImage image = box.AboutGroup->grab().toImage();
+        const QRgb background = box.AboutGroup->palette().color(QPalette::Window).rgb();
+        // The frame's top line, looked for where no label or picture lies.
+        const int x = box.AboutGroup->width() - 20;
+        int top = -1;
+        for (int y = 0; y < 20 && top < 0; ++y)
+            if (image.pixel(x, y) != background) top = y;
+        QCOMPARE(top, QFontMetrics(box.AboutGroup->font()).height() / 2);
+        // The frame still runs round the group: its bottom line at the edge.
+        QVERIFY(image.pixel(x, image.height() - 1) != background || image.pixel(x, image.height() - 2) != background);
     }
 
     void logoIsItsOwnSixteenColourPicture() {

@@ -91,8 +91,12 @@ private slots:
         QCOMPARE(form_->size(), QSize(290, 172));
         QCOMPARE(form_->minimumSize(), form_->maximumSize());
         QCOMPARE(form_->windowTitle(), QString("Please choose source directory"));
-        QVERIFY(!(form_->windowFlags() & Qt::WindowCloseButtonHint));
-        QVERIFY(!(form_->windowFlags() & Qt::WindowMinMaxButtonsHint));
+        // No title-bar buttons of its own: the window manager is asked for
+        // a title and a close function only, without minimise or maximise.
+        const Qt::WindowFlags flags = form_->windowFlags();
+        QCOMPARE(flags & Qt::WindowType_Mask, Qt::Dialog);
+        QVERIFY(flags.testFlags(Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowCloseButtonHint));
+        QVERIFY(!(flags & (Qt::WindowMinimizeButtonHint | Qt::WindowMaximizeButtonHint)));
         QCOMPARE(form_->GroupBox1->geometry(), QRect(8, 8, 273, 153));
         QCOMPARE(form_->GroupBox1->title(), QString("Source Directory"));
         QCOMPARE(form_->DriveComboBox1->parentWidget(), form_->GroupBox1);
@@ -110,6 +114,21 @@ private slots:
         QCOMPARE(NextTabStop(form_->Button1), form_->Button2);
         QCOMPARE(NextTabStop(form_->Button2), form_->DriveComboBox1);
         QCOMPARE(NextTabStop(form_->DriveComboBox1), form_->DirectoryListBox1);
+    }
+
+    void driveListOpensBelowItsBox() {
+        form_->Open(false);
+        QVERIFY(QTest::qWaitForWindowExposed(form_.get()));
+        QComboBox* drives = form_->DriveComboBox1;
+        drives->showPopup();
+        QWidget* popup = drives->view()->window();
+        QVERIFY(popup->isVisible());
+        // Its top row may share the box's bottom row, no more.
+        const int boxBottom = drives->mapToGlobal(QPoint(0, drives->height() - 1)).y();
+        QVERIFY2(popup->geometry().top() >= boxBottom,
+                 qPrintable(QStringLiteral("%1 < %2").arg(popup->geometry().top()).arg(boxBottom)));
+        drives->hidePopup();
+        form_->Button2Click();
     }
 
     void opensForSourceAndDestination() {

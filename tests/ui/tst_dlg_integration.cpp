@@ -2,11 +2,13 @@
 // as start-up joins them: every way of opening them, every way of closing
 // them, and what Okay hands back to the main window.
 #include <QAction>
+#include <QCloseEvent>
 #include <QDir>
 #include <QFile>
 #include <QGroupBox>
 #include <QPushButton>
 #include <QTemporaryDir>
+#include <QWindow>
 #include <QtTest>
 #include <functional>
 #include <memory>
@@ -19,6 +21,7 @@
 #include "ui/dir_unit.h"
 #include "ui/directory_list.h"
 #include "ui/file_list_box.h"
+#include "ui/status_panels.h"
 
 using vorneck::TForm1;
 
@@ -48,6 +51,42 @@ private:
     }
 
     QString ListDirectory() const { return QString::fromStdString(form1_->FileListBox1->Directory()); }
+
+    // A click as the window system delivers it, at the centre of `widget`.
+    static void ClickThroughWindow(QWidget* widget) {
+        QWindow* window = widget->window()->windowHandle();
+        QTest::mouseClick(window, Qt::LeftButton, {}, widget->mapTo(widget->window(), widget->rect().center()));
+    }
+
+    // While `dialog` is open the main window takes no keys, no clicks and
+    // no close request, whether from the window manager or from Qt; the
+    // dialog stays open throughout.
+    void VerifyMainWindowTakesNoInput(QWidget* dialog) {
+        QSignalSpy chooser(form1_.get(), &TForm1::DirectoryChooserRequested);
+        QSignalSpy about(form1_.get(), &TForm1::AboutBoxRequested);
+        const QString source = form1_->SourceDirText();
+        const QString status = form1_->StatusBar1->PanelText(3);
+        QWindow* window = form1_->windowHandle();
+        for (const QKeyCombination key : {Qt::CTRL | Qt::Key_L, Qt::CTRL | Qt::Key_S, Qt::CTRL | Qt::Key_C,
+                                          QKeyCombination(Qt::Key_F1), Qt::ALT | Qt::Key_H, QKeyCombination(Qt::Key_X)})
+            QTest::keyClick(window, key.key(), key.keyboardModifiers());
+        for (QWidget* target : {static_cast<QWidget*>(form1_->SrcDirButton), static_cast<QWidget*>(form1_->Exit),
+                                static_cast<QWidget*>(form1_->DestDirButton)})
+            ClickThroughWindow(target);
+        ClickThroughWindow(form1_->FileListBox1->viewport());
+        QVERIFY(!window->close());
+        QCloseEvent request;
+        QApplication::sendEvent(form1_.get(), &request);
+        QVERIFY(!request.isAccepted());
+        QApplication::processEvents();
+
+        QCOMPARE(chooser.size(), 0);
+        QCOMPARE(about.size(), 0);
+        QVERIFY(form1_->isVisible());
+        QVERIFY(dialog->isVisible());
+        QCOMPARE(form1_->SourceDirText(), source);
+        QCOMPARE(form1_->StatusBar1->PanelText(3), status);
+    }
 
 private slots:
     void initTestCase() {
@@ -113,7 +152,6 @@ private slots:
 
         open(*form1_, *form2_);
         QVERIFY(form2_->isVisible());
-        QVERIFY(!form1_->isEnabled());
         QCOMPARE(state_.ChooserForDest, forDest);
         QCOMPARE(form2_->windowTitle(), forDest ? QString("Please select destination directory.")
                                                 : QString("Please select source directory."));
@@ -121,13 +159,86 @@ private slots:
         QCOMPARE(QString::fromStdString(form2_->DirectoryListBox1->Directory()),
                  forDest ? work_.path() : ListDirectory());
 
-        // The disabled main window takes no shortcuts meanwhile.
-        QTest::keyClick(form1_->SourceDir, Qt::Key_S, Qt::ControlModifier);
+        // The disabled main window takes no input meanwhile.
+        VerifyMainWindowTakesNoInput(form2_.get());
         QCOMPARE(state_.ChooserForDest, forDest);
 
         close(*form1_, *form2_);
         QVERIFY(!form2_->isVisible());
-        QVERIFY(form1_->isEnabled());
+        // The main window takes input again: it is active, and its
+        // shortcuts work.
+        QTRY_COMPARE(QApplication::activeWindow(), form1_.get());
+        QSignalSpy chooser(form1_.get(), &TForm1::DirectoryChooserRequested);
+        QTest::keyClick(form1_->windowHandle(), Qt::Key_L, Qt::ControlModifier);
+        QCOMPARE(chooser.size(), 1);
+        QTest::mouseClick(form2_->Button2, Qt::LeftButton);
+    }
+
+    void disabledMainWindowLooksUnchanged() {
+        // Grabbed while inactive both times, so that only the disabling
+        // could make a difference.
+        QVERIFY(ActivateMain());
+        form1_->SelectAll1->trigger();
+        QWidget other;
+        other.setWindowTitle(QStringLiteral("elsewhere"));
+        other.show();
+        other.activateWindow();
+        QVERIFY(QTest::qWaitForWindowActive(&other));
+        const QImage before = form1_->grab().toImage();
+
+        for (int opener = 0; opener < 2; ++opener) {
+            QWidget* dialog = opener == 0 ? static_cast<QWidget*>(about_.get()) : static_cast<QWidget*>(form2_.get());
+            if (opener == 0)
+                form1_->AboutVorneck1->trigger();
+            else
+                form1_->Changesourcedirectory1->trigger();
+            QVERIFY(dialog->isVisible());
+            QVERIFY(QTest::qWaitForWindowActive(dialog));
+            const QImage during = form1_->grab().toImage();
+            QCOMPARE(during.size(), before.size());
+            QVERIFY2(during == before, "the disabled main window looks different");
+            dialog->close();
+            QTRY_COMPARE(QApplication::activeWindow(), form1_.get());
+            other.activateWindow();
+            QVERIFY(QTest::qWaitForWindowActive(&other));
+        }
+    }
+
+    void focusReturnsWhereItWas_data() {
+        QTest::addColumn<bool>("about");
+        QTest::addColumn<int>("closing");  // 0 the button, 1 its key, 2 the window manager
+        for (const bool about : {false, true})
+            for (int closing = 0; closing < 3; ++closing)
+                QTest::addRow("%s, closing %d", about ? "About" : "chooser", closing) << about << closing;
+    }
+
+    void focusReturnsWhereItWas() {
+        QFETCH(bool, about);
+        QFETCH(int, closing);
+        QVERIFY(ActivateMain());
+        form1_->DestDir->setFocus(Qt::OtherFocusReason);
+        QCOMPARE(QApplication::focusWidget(), form1_->DestDir);
+        QWidget* dialog = about ? static_cast<QWidget*>(about_.get()) : static_cast<QWidget*>(form2_.get());
+        QTest::keyClick(form1_->windowHandle(), about ? Qt::Key_H : Qt::Key_S,
+                        about ? Qt::AltModifier : Qt::ControlModifier);
+        if (about) QTest::keyClick(QApplication::activePopupWidget(), Qt::Key_A);
+        QVERIFY(dialog->isVisible());
+        QVERIFY(QTest::qWaitForWindowActive(dialog));
+        QPushButton* button = about ? about_->Button1 : form2_->Button2;
+        switch (closing) {
+            case 0:
+                QTest::mouseClick(button, Qt::LeftButton);
+                break;
+            case 1:
+                QTest::keyClick(dialog->windowHandle(), about ? Qt::Key_O : Qt::Key_C, Qt::AltModifier);
+                break;
+            default:
+                QVERIFY(dialog->windowHandle()->close());
+                break;
+        }
+        QTRY_VERIFY(!dialog->isVisible());  // a mnemonic presses its button a moment later
+        QTRY_COMPARE(QApplication::activeWindow(), form1_.get());
+        QCOMPARE(QApplication::focusWidget(), form1_->DestDir);
     }
 
     void okayHandsTheDirectoryToTheMainWindow() {
@@ -162,28 +273,32 @@ private slots:
             QCOMPARE(catcher.texts, QStringList({"File not found."}));
         }
         QVERIFY(form2_->isVisible());
-        QVERIFY(!form1_->isEnabled());
+        VerifyMainWindowTakesNoInput(form2_.get());
         QCOMPARE(form1_->SourceDirText(), work_.path() + "/brief");
         QCOMPARE(ListDirectory(), other);
         QTest::mouseClick(form2_->Button2, Qt::LeftButton);
-        QVERIFY(form1_->isEnabled());
+        QTRY_COMPARE(QApplication::activeWindow(), form1_.get());
         form1_->SetSourceDirText(start);
     }
 
     void aboutWindowDisablesTheMainWindowUntilClosed() {
-        QVERIFY(ActivateMain());
-        form1_->AboutVorneck1->trigger();
-        QVERIFY(about_->isVisible());
-        QVERIFY(!form1_->isEnabled());
-        QTest::mouseClick(about_->Button1, Qt::LeftButton);
-        QVERIFY(!about_->isVisible());
-        QVERIFY(form1_->isEnabled());
-
-        QVERIFY(ActivateMain());
-        form1_->AboutVorneck1->trigger();
-        QVERIFY(!form1_->isEnabled());
-        QVERIFY(about_->close());
-        QVERIFY(form1_->isEnabled());
+        for (int closing = 0; closing < 2; ++closing) {
+            QVERIFY(ActivateMain());
+            form1_->AboutVorneck1->trigger();
+            QVERIFY(about_->isVisible());
+            VerifyMainWindowTakesNoInput(about_.get());
+            if (closing == 0)
+                QTest::mouseClick(about_->Button1, Qt::LeftButton);
+            else
+                QVERIFY(about_->windowHandle()->close());  // Alt+F4, a close button
+            QVERIFY(!about_->isVisible());
+            QTRY_COMPARE(QApplication::activeWindow(), form1_.get());
+            QSignalSpy about(form1_.get(), &TForm1::AboutBoxRequested);
+            QTest::keyClick(form1_->windowHandle(), Qt::Key_H, Qt::AltModifier);
+            QTest::keyClick(QApplication::activePopupWidget(), Qt::Key_A);
+            QCOMPARE(about.size(), 1);
+            about_->Button1Click();
+        }
     }
 };
 

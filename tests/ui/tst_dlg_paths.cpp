@@ -72,7 +72,7 @@ private slots:
         QTemporaryDir temp;
         QVERIFY(temp.isValid());
         const std::string dir = temp.path().toStdString();
-        for (const char* name : {"beta", "Alpha", "alpha", "gamma", ".hidden", "Gamma dir"})
+        for (const char* name : {"beta", "Alpha", "alpha", "gamma", ".hidden", "Gamma dir", "a_z", "^top"})
             QVERIFY(::mkdir((dir + "/" + name).c_str(), 0755) == 0);
         std::ofstream(dir + "/file.mod") << "x";
         QVERIFY(::symlink((dir + "/beta").c_str(), (dir + "/link-to-dir").c_str()) == 0);
@@ -81,9 +81,10 @@ private slots:
 
         const vorneck::SubdirectoryListing listing = vorneck::ListSubdirectories(dir);
         QCOMPARE(listing.error, 0);
-        // Without regard to case; names equal but for case by their bytes.
-        QCOMPARE(listing.names,
-                 std::vector<std::string>({"Alpha", "alpha", "beta", "gamma", "Gamma dir", "link-to-dir"}));
+        // Letters compared as lower case, so "^" and "_" come before them;
+        // names equal but for case by their bytes.
+        QCOMPARE(listing.names, std::vector<std::string>({"^top", "a_z", "Alpha", "alpha", "beta", "gamma",
+                                                          "Gamma dir", "link-to-dir"}));
     }
 
     void reportsDirectoriesThatCannotBeEntered() {

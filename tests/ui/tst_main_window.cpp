@@ -12,13 +12,17 @@
 #include <QMenu>
 #include <QMenuBar>
 #include <QMessageBox>
+#include <QProxyStyle>
 #include <QPushButton>
 #include <QPointer>
 #include <QScreen>
+#include <QSet>
 #include <QSignalSpy>
+#include <QStyleFactory>
 #include <QTemporaryDir>
 #include <QTest>
 #include <QTimer>
+#include <QWindow>
 #include <cerrno>
 #include <fstream>
 #include <functional>
@@ -167,6 +171,10 @@ private slots:
         QCOMPARE(f->centralWidget()->geometry().top(), f->menuBar()->geometry().bottom() + 1);
         QCOMPARE(f->size(), QSize(527, f->menuBar()->height() + 280));
         QCOMPARE(f->minimumSize(), f->maximumSize());  // cannot be resized
+        // A title bar with the system menu, minimise and maximise buttons.
+        QCOMPARE(f->windowFlags() & Qt::WindowType_Mask, Qt::Window);
+        QVERIFY(f->windowFlags().testFlags(Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
+                                           Qt::WindowMinMaxButtonsHint | Qt::WindowCloseButtonHint));
         QVERIFY(!f->windowIcon().isNull());
         // Centred on the screen at the first showing, where it was left afterwards.
         const QRect screen = f->screen()->availableGeometry();
@@ -292,6 +300,65 @@ private slots:
         QCOMPARE(f->N3->objectName(), QStringLiteral("N3"));
     }
 
+    void menuBarArmsFromTheKeyboard() {
+        TForm1* f = Start(work_->path());
+        QVERIFY(f);
+        QVERIFY(QTest::qWaitForWindowExposed(f));
+        QMenuBar* bar = f->menuBar();
+        QWindow* window = f->windowHandle();
+        // The heading shows the highlight colour across its middle.
+        auto highlighted = [bar](QAction* heading) {
+            const QImage image = bar->grab().toImage();
+            const QRect r = bar->actionGeometry(heading);
+            const QRgb highlight = bar->palette().color(QPalette::Highlight).rgb();
+            int count = 0;
+            for (int x = r.left(); x <= r.right(); ++x)
+                if (image.pixel(x, r.center().y()) == highlight) ++count;
+            return count > r.width() / 3;
+        };
+        QVERIFY(!highlighted(f->File1->menuAction()));
+
+        const std::function<void()> arms[] = {
+            [window] { QTest::keyClick(window, Qt::Key_F10); },
+            [window] {
+                // A lone Alt: pressed (the modifier already down) and released.
+                QTest::keyPress(window, Qt::Key_Alt, Qt::AltModifier);
+                QTest::keyRelease(window, Qt::Key_Alt, Qt::NoModifier);
+            },
+        };
+        for (const auto& arm : arms) {
+            f->DestDir->setFocus();
+            arm();
+            QCOMPARE(bar->activeAction(), f->File1->menuAction());
+            QVERIFY(bar->hasFocus());
+            QVERIFY(QApplication::activePopupWidget() == nullptr);  // armed, no menu open
+            QVERIFY(highlighted(f->File1->menuAction()));
+            // Right moves along the headings; Esc gives the keyboard back.
+            QTest::keyClick(window, Qt::Key_Right);
+            QCOMPARE(bar->activeAction(), f->Select1->menuAction());
+            QVERIFY(highlighted(f->Select1->menuAction()));
+            QVERIFY(!highlighted(f->File1->menuAction()));
+            QTest::keyClick(window, Qt::Key_Escape);
+            QVERIFY(bar->activeAction() == nullptr);
+            QCOMPARE(QApplication::focusWidget(), f->DestDir);
+        }
+
+        // F10 twice disarms; armed, Enter opens the heading's menu.
+        QTest::keyClick(window, Qt::Key_F10);
+        QTest::keyClick(window, Qt::Key_F10);
+        QVERIFY(bar->activeAction() == nullptr);
+        QCOMPARE(QApplication::focusWidget(), f->DestDir);
+        QTest::keyClick(window, Qt::Key_F10);
+        QTest::keyClick(window, Qt::Key_Return);
+        QTRY_COMPARE(QApplication::activePopupWidget(), static_cast<QWidget*>(f->File1));
+        QTest::keyClick(QApplication::activePopupWidget(), Qt::Key_Escape);
+        QTest::keyClick(window, Qt::Key_Escape);
+        QTRY_COMPARE(QApplication::focusWidget(), f->DestDir);
+        // A hovered heading of an unarmed bar is not highlighted.
+        QTest::mouseMove(bar, bar->actionGeometry(f->Help1->menuAction()).center());
+        QVERIFY(!highlighted(f->Help1->menuAction()));
+    }
+
     void startUpShowsTheStartDirectoryAndTheCounts() {
         Touch(work_->filePath("b.mod"));
         Touch(work_->filePath("A.MOD"));
@@ -307,6 +374,18 @@ private slots:
         QCOMPARE(QString::fromStdString(f->FileListBox1->Directory()), canonical);
         QCOMPARE(f->DestDir->text(), home_->path());
         QCOMPARE(Entries(f->FileListBox1), (QStringList{"A.MOD", "b.mod", "c.Mod"}));
+    }
+
+    void listOrderComparesLettersAsLowerCase() {
+        for (const char* name : {"AARD.MOD", "a_b.mod", "b.mod", "A.MOD", "^up.mod", "Zed.mod", "aard.mod"})
+            Touch(work_->filePath(QLatin1String(name)));
+        TForm1* f = Start(work_->path());
+        QVERIFY(f);
+        // "^" and "_" lie between "Z" and "a": before every letter.
+        const QStringList expected{"^up.mod", "A.MOD", "a_b.mod", "AARD.MOD", "aard.mod", "b.mod", "Zed.mod"};
+        QCOMPARE(Entries(f->FileListBox1), expected);
+        // The run and the selection commands see the same order.
+        QCOMPARE(QString::fromStdString(f->FileListBox1->List().EntryText(2)), QStringLiteral("a_b.mod"));
     }
 
     void startUpInAnUnreadableDirectoryIsAFault() {
@@ -497,6 +576,69 @@ private slots:
         QCOMPARE(Panel(3), QStringLiteral("Selected: 2"));
     }
 
+    void clickBelowTheEntriesKeepsTheSelection() {
+        for (const char* name : {"a.mod", "b.mod", "c.mod"}) Touch(work_->filePath(name));
+        TForm1* f = Start(work_->path());
+        QVERIFY(f);
+        vorneck::FileListBox* list = f->FileListBox1;
+        QWidget* viewport = list->viewport();
+        auto rowCentre = [&](int row) { return list->visualRect(list->model()->index(row, 0)).center(); };
+        const QPoint below(rowCentre(2).x(), rowCentre(2).y() + 3 * vorneck::FileListBox::kItemHeight);
+        QVERIFY(!list->indexAt(below).isValid());
+
+        QTest::mouseClick(viewport, Qt::LeftButton, Qt::NoModifier, rowCentre(0));
+        QTest::mouseClick(viewport, Qt::LeftButton, Qt::ShiftModifier, rowCentre(1));
+        QCOMPARE(Panel(3), QStringLiteral("Selected: 2"));
+        f->PatternStr->setFocus();
+        for (Qt::KeyboardModifier modifier : {Qt::NoModifier, Qt::ShiftModifier, Qt::ControlModifier}) {
+            QTest::mouseClick(viewport, Qt::LeftButton, modifier, below);
+            QCOMPARE(ListSelection(list), (QList<int>{0, 1}));
+            QCOMPARE(ViewSelection(list), (QList<int>{0, 1}));
+            QCOMPARE(Panel(3), QStringLiteral("Selected: 2"));
+        }
+        QCOMPARE(QApplication::focusWidget(), list);  // the click only takes the focus
+        QTest::mouseDClick(viewport, Qt::LeftButton, Qt::NoModifier, below);
+        QCOMPARE(ListSelection(list), (QList<int>{0, 1}));
+
+        // Nor does a drag that starts there and runs up over the entries.
+        QTest::mousePress(viewport, Qt::LeftButton, Qt::NoModifier, below);
+        QTest::mouseMove(viewport, rowCentre(2));
+        QTest::mouseMove(viewport, rowCentre(0));
+        QTest::mouseRelease(viewport, Qt::LeftButton, Qt::NoModifier, rowCentre(0));
+        QCOMPARE(ListSelection(list), (QList<int>{0, 1}));
+        QCOMPARE(Panel(3), QStringLiteral("Selected: 2"));
+
+        // A click on an entry still selects it alone.
+        QTest::mouseClick(viewport, Qt::LeftButton, Qt::NoModifier, rowCentre(2));
+        QCOMPARE(ListSelection(list), QList<int>{2});
+        QCOMPARE(Panel(3), QStringLiteral("Selected: 1"));
+    }
+
+    void longNamesAreClippedNotShortened() {
+        // Two names alike for far longer than the list is wide: shown as
+        // they are, cut off at the right edge, the two rows look the same;
+        // shortened in the middle, their different ends would show.
+        const QString common = QStringLiteral("long_") + QString(120, QLatin1Char('m'));
+        Touch(work_->filePath(common + QStringLiteral("_one.mod")));
+        Touch(work_->filePath(common + QStringLiteral("_two.xm")));
+        TForm1* f = Start(work_->path());
+        QVERIFY(f);
+        vorneck::FileListBox* list = f->FileListBox1;
+        QVERIFY(QTest::qWaitForWindowExposed(f));
+        f->PatternStr->setFocus();  // no focus frame in the list
+        const QImage image = list->viewport()->grab().toImage();
+        const QRect row0 = list->visualRect(list->model()->index(0, 0));
+        const QRect row1 = list->visualRect(list->model()->index(1, 0));
+        QCOMPARE(row0.size(), row1.size());
+        const QImage first = image.copy(row0);
+        QCOMPARE(first, image.copy(row1));
+        // And the row is not blank: text runs to the right edge.
+        QSet<QRgb> colours;
+        for (int y = 0; y < first.height(); ++y)
+            for (int x = first.width() - 12; x < first.width(); ++x) colours.insert(first.pixel(x, y));
+        QVERIFY(colours.size() > 1);
+    }
+
     void runFromTheButtonAndTheMenu() {
         namespace demo = vorneck::demo;
         const QDir dir(work_->path());
@@ -564,6 +706,30 @@ private slots:
         }
         QCOMPARE(Panel(0), QStringLiteral("Vorneck completed."));
         QCOMPARE(Panel(2), QStringLiteral("Samples saved: 6"));
+    }
+
+    void statusPanelsAreSunkenBoxes() {
+        TForm1* f = Start(work_->path());
+        QVERIFY(f);
+        QVERIFY(QTest::qWaitForWindowExposed(f));
+        const QImage bar = f->StatusBar1->grab().toImage();
+        const QPalette palette = f->StatusBar1->Panel(0)->palette();
+        const QRgb shadow = palette.color(QPalette::Dark).rgb();
+        const QRgb light = palette.color(QPalette::Light).rgb();
+        QVERIFY(shadow != light);
+        for (int i = 0; i < 4; ++i) {
+            const QRect r = f->StatusBar1->Panel(i)->geometry();
+            // The size grip covers the last panel's lower right corner.
+            const int right = i < 3 ? r.right() : r.right() - 20;
+            for (int x = r.left(); x < right; ++x) {
+                QCOMPARE(QColor(bar.pixel(x, r.top())), QColor(shadow));
+                QCOMPARE(QColor(bar.pixel(x + 1, r.bottom())), QColor(light));
+            }
+            for (int y = r.top(); y < r.bottom(); ++y) {
+                QCOMPARE(QColor(bar.pixel(r.left(), y)), QColor(shadow));
+                if (i < 3) QCOMPARE(QColor(bar.pixel(r.right(), y + 1)), QColor(light));
+            }
+        }
     }
 
     void statusTextsArePaintedAtOnce() {
@@ -660,12 +826,18 @@ private slots:
             QTest::keyClick(w, Qt::Key_C, Qt::ControlModifier);
             QVERIFY(!f->isVisible());
         }
-        // Disabled, as while the chooser is open, the window takes no keys.
+        // Disabled, as while the chooser is open, the window takes no keys
+        // and no clicks and cannot be closed, though nothing is greyed.
         f->show();
         f->activateWindow();
         QVERIFY(QTest::qWaitForWindowActive(f));
         f->SetMainWindowEnabled(false);
-        QTest::keyClick(f, Qt::Key_C, Qt::ControlModifier);
+        QVERIFY(f->SourceDir->isEnabled());
+        QTest::keyClick(f->windowHandle(), Qt::Key_C, Qt::ControlModifier);
+        QTest::keyClick(f->SourceDir, Qt::Key_C, Qt::ControlModifier);
+        QTest::mouseClick(f->Exit, Qt::LeftButton);
+        QVERIFY(f->isVisible());
+        QVERIFY(!f->close());
         QVERIFY(f->isVisible());
         f->SetMainWindowEnabled(true);
         QTest::mouseClick(f->Exit, Qt::LeftButton);
@@ -708,6 +880,17 @@ private slots:
             QVERIFY(qAbs(boxGeometry.center().y() - screen.center().y()) <= 1);
         }
 
+        // Once a box is answered, the window it came from is active again
+        // with its focus where it was.
+        f->PatternStr->setFocus();
+        {
+            BoxAnswerer answerer;
+            QTest::mouseClick(f->GoButton, Qt::LeftButton);  // nothing selected
+            QCOMPARE(answerer.boxes.size(), std::size_t(1));
+        }
+        QTRY_COMPARE(QApplication::activeWindow(), f);
+        QCOMPARE(QApplication::focusWidget(), f->GoButton);
+
         // A short text keeps a small box.
         BoxAnswerer answerer;
         int labelWidth = 0;
@@ -719,6 +902,56 @@ private slots:
         QCOMPARE(answerer.boxes[0].text, QStringLiteral("File access denied."));
         QCOMPARE(answerer.boxes[0].title, vorneck::ProgramTitle());
         QVERIFY(labelWidth < half / 2);
+    }
+
+    void errorBoxesArePlain() {
+        // Desktop styles that put pictures on dialog buttons (a check mark
+        // on OK) and set message boxes in their own font leave these boxes
+        // alone.
+        struct ButtonPictureStyle : QProxyStyle {
+            using QProxyStyle::QProxyStyle;
+            int styleHint(StyleHint hint, const QStyleOption* option, const QWidget* widget,
+                          QStyleHintReturn* returnData) const override {
+                if (hint == SH_DialogButtonBox_ButtonsHaveIcons) return 1;
+                return QProxyStyle::styleHint(hint, option, widget, returnData);
+            }
+        };
+        const QString styleName = QApplication::style()->name();
+        QApplication::setStyle(new ButtonPictureStyle(QStyleFactory::create(styleName)));
+        const QFont applicationFont = QApplication::font();
+        QFont other(QStringLiteral("DejaVu Serif"), 13);
+        QApplication::setFont(other);
+
+        TForm1* f = Start(work_->path());
+        QVERIFY(f);
+        for (const bool fault : {false, true}) {
+            BoxAnswerer answerer;
+            bool inspected = false;
+            answerer.inspect = [&](QMessageBox* box) {
+                inspected = true;
+                QAbstractButton* ok = box->button(QMessageBox::Ok);
+                QVERIFY(ok);
+                QVERIFY(ok->icon().isNull());
+                const QPoint centre = ok->mapTo(box, ok->rect().center());
+                QVERIFY2(qAbs(centre.x() - box->width() / 2) <= 1, qPrintable(QString::number(centre.x())));
+                const QFontInfo expected(vorneck::WindowFont());
+                for (const QWidget* w : {static_cast<const QWidget*>(ok),
+                                         static_cast<const QWidget*>(
+                                             box->findChild<QLabel*>(QStringLiteral("qt_msgbox_label")))}) {
+                    QCOMPARE(QFontInfo(w->font()).family(), expected.family());
+                    QCOMPARE(w->font().pointSize(), 8);
+                }
+                QVERIFY(!box->iconPixmap().isNull());  // the stop icon stays
+            };
+            if (fault)
+                vorneck::FaultReport(f, ENOENT);
+            else
+                vorneck::ErrorReport(f, QStringLiteral("No source modules selected."));
+            QVERIFY(inspected);
+        }
+        form_.reset();
+        QApplication::setFont(applicationFont);
+        QApplication::setStyle(QStyleFactory::create(styleName));
     }
 
     void faultTextsAndTitle() {

@@ -1,5 +1,6 @@
 // The drive list's volumes, built from made-up mount tables so that the
 // results do not depend on the machine the tests run on.
+#include <QtEndian>
 #include <QtTest>
 
 #include "ui/volumes.h"
@@ -134,6 +135,46 @@ private slots:
         QCOMPARE(driveOf("/mnt/a/b/c"), std::string("/mnt/a/b"));
         QCOMPARE(driveOf("/mnt/ab"), std::string("/mnt/ab"));
         QCOMPARE(driveOf("/mnt/abc"), std::string("/"));
+    }
+
+    void labelsFromUdevLinksOrFromTheVolumeItself() {
+        QTemporaryDir temp;
+        QVERIFY(temp.isValid());
+        // A small ext2 file system image labelled "Music Box": a superblock
+        // at 1024 with its magic number and volume name.
+        QByteArray image(64 * 1024, '\0');
+        auto put32 = [&image](int at, quint32 value) { qToLittleEndian(value, image.data() + at); };
+        put32(1024 + 0, 16);   // inodes
+        put32(1024 + 4, 64);   // blocks
+        put32(1024 + 76, 1);   // revision
+        qToLittleEndian<quint16>(0xEF53, image.data() + 1024 + 56);
+        image.replace(1024 + 120, 9, "Music Box");
+        const QString imagePath = temp.filePath(QStringLiteral("volume.img"));
+        {
+            QFile file(imagePath);
+            QVERIFY(file.open(QIODevice::WriteOnly));
+            file.write(image);
+        }
+        const std::string device = imagePath.toStdString();
+        QCOMPARE(vorneck::ProbeVolumeLabel(device), std::string("Music Box"));
+        QCOMPARE(vorneck::ProbeVolumeLabel(temp.filePath(QStringLiteral("missing")).toStdString()), std::string());
+        const QString blank = temp.filePath(QStringLiteral("blank.img"));
+        {
+            QFile file(blank);
+            QVERIFY(file.open(QIODevice::WriteOnly));
+            file.write(QByteArray(64 * 1024, '\0'));
+        }
+        QCOMPARE(vorneck::ProbeVolumeLabel(blank.toStdString()), std::string());
+
+        // Without udev's directory, the volume itself is asked.
+        QCOMPARE(vorneck::VolumeLabels(temp.filePath(QStringLiteral("no-by-label")).toStdString()).Of(device),
+                 std::string("Music Box"));
+        // With it, its links are the labels; a device without one has none.
+        QVERIFY(QDir(temp.path()).mkdir(QStringLiteral("by-label")));
+        const std::string links = temp.filePath(QStringLiteral("by-label")).toStdString();
+        QCOMPARE(vorneck::VolumeLabels(links).Of(device), std::string());
+        QVERIFY(QFile::link(imagePath, temp.filePath(QStringLiteral("by-label/Data\\x20Disk"))));
+        QCOMPARE(vorneck::VolumeLabels(links).Of(device), std::string("Data Disk"));
     }
 
     void systemVolumesStartAtTheRoot() {
