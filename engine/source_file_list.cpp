@@ -10,8 +10,10 @@
 namespace vorneck {
 namespace {
 
+// Letters compare as lower case, so that "_" and the other characters
+// between "Z" and "a" come before every letter, as in the platform's lists.
 unsigned char FoldAscii(unsigned char c) {
-    return (c >= 'a' && c <= 'z') ? static_cast<unsigned char>(c - 'a' + 'A') : c;
+    return (c >= 'A' && c <= 'Z') ? static_cast<unsigned char>(c - 'A' + 'a') : c;
 }
 
 }  // namespace

@@ -14,7 +14,8 @@ namespace vorneck {
 // Joins a directory and a file name with exactly one "/" between them.
 std::string ComposePath(const std::string& directory, const std::string& name);
 
-// Orders names as the file list shows them: without regard to ASCII case,
+// Orders names as the file list shows them: without regard to ASCII case
+// (letters compared as lower case, so "a_b.mod" comes before "AARD.MOD"),
 // names equal but for case by their bytes.
 bool FileNameLess(const std::string& a, const std::string& b);
 

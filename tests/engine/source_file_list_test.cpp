@@ -26,7 +26,8 @@ TEST(SourceFileList, OrderIgnoresAsciiCaseThenUsesBytes) {
     EXPECT_FALSE(FileNameLess("x", "x"));
     // "_" lies between upper and lower case letters in ASCII; folding to
     // upper case puts it after every letter.
-    EXPECT_TRUE(FileNameLess("b", "_"));
+    EXPECT_TRUE(FileNameLess("_", "b"));
+    EXPECT_TRUE(FileNameLess("a_b.mod", "AARD.MOD"));
 }
 
 TEST(SourceFileList, ComposePathAddsOneSlash) {
