@@ -7,6 +7,7 @@ packages=(
   build-essential cmake ninja-build pkg-config
   qt6-base-dev libgl-dev
   libgtest-dev googletest libbenchmark-dev libcli11-dev
+  libxmp-dev
   clang libclang-rt-14-dev
   xvfb xauth xdotool imagemagick fonts-dejavu-core fonts-wine fonts-liberation
   time
