@@ -519,6 +519,58 @@ Bytes BuildAmigaModule(const AmigaRecipe& recipe) {
     return out;
 }
 
+std::vector<DemoFile> TrackerDemoSet() {
+    const auto sample = [](std::string name, Wave wave, std::size_t frames, std::uint8_t bits, Loop loop) {
+        TrackerSample s;
+        s.name = std::move(name);
+        s.bits = bits;
+        s.values = WaveValues(wave, frames, bits, 1, 20 + frames % 50);
+        s.loop = loop;
+        if (loop != Loop::None) {
+            s.loopStart = static_cast<std::uint32_t>(frames / 4 * 2);
+            s.loopEnd = static_cast<std::uint32_t>(frames);
+        }
+        return s;
+    };
+    std::vector<DemoFile> set;
+    XmRecipe xm;
+    xm.title = "strings and keys";
+    xm.instruments = {{"strings", {sample("violin", Wave::Saw, 6000, 16, Loop::PingPong)}},
+                      {"keys", {sample("low", Wave::Sine, 3000, 8, Loop::None),
+                                sample("high", Wave::Triangle, 2000, 8, Loop::Forward)}}};
+    xm.instruments[1].samples[0].relativeNote = -12;
+    set.push_back({"strings.xm", BuildXm(xm)});
+    set.push_back({"strings.xm.gz", GzipStored(BuildXm(xm))});
+
+    S3mRecipe s3m;
+    s3m.title = "drum loop";
+    s3m.samples = {sample("kick", Wave::Sine, 4000, 8, Loop::None), sample("snare", Wave::Noise, 3000, 16, Loop::None),
+                   sample("hat", Wave::Noise, 800, 8, Loop::Forward)};
+    s3m.samples[0].c5speed = 22050;
+    s3m.samples[1].c5speed = 44100;
+    set.push_back({"drums.s3m", BuildS3m(s3m)});
+
+    ItRecipe it;
+    it.title = "compressed pads";
+    it.compression = ItCompression::It214;
+    it.samples = {sample("pad", Wave::Triangle, 20000, 16, Loop::Forward), sample("air", Wave::Noise, 5000, 8, Loop::None)};
+    it.samples[0].c5speed = 32000;
+    set.push_back({"pads.it", BuildIt(it)});
+
+    AmigaRecipe six;
+    six.title = "six voices";
+    six.samples = {sample("lead", Wave::Square, 2000, 8, Loop::Forward), sample("bass", Wave::Saw, 3000, 8, Loop::None)};
+    six.samples[0].finetune = -2;
+    set.push_back({"six.mod", BuildAmigaModule(six)});
+
+    AmigaRecipe st = six;
+    st.title = "fifteen samples";
+    st.signature = "";
+    for (auto& s : st.samples) s.loop = Loop::None;
+    set.push_back({"fifteen.mod", BuildAmigaModule(st)});
+    return set;
+}
+
 Bytes GzipStored(const Bytes& bytes) {
     std::uint32_t table[256];
     for (std::uint32_t n = 0; n < 256; ++n) {

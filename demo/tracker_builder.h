@@ -97,6 +97,10 @@ struct AmigaRecipe {
 
 Bytes BuildAmigaModule(const AmigaRecipe& recipe);
 
+// A few modules of each kind the module library path reads: XM, S3M, IT
+// (compressed), six-channel and fifteen-sample Amiga modules, a packed XM.
+std::vector<DemoFile> TrackerDemoSet();
+
 // `bytes` in a gzip file of stored (uncompressed) deflate blocks: a packed
 // module as the library's depackers see one.
 Bytes GzipStored(const Bytes& bytes);

@@ -161,8 +161,13 @@ std::vector<Found> Samples(const xmp_module& mod, bool tunedFromRate) {
         if (const xmp_subinstrument* sub = SubFor(mod, i, &owner)) {
             f.volume = static_cast<std::uint8_t>(sub->vol < 0 ? 0 : sub->vol > 64 ? 64 : sub->vol);
             f.rate = RateFromTuning(sub->xpo, sub->fin, tunedFromRate);
-            f.transpose = sub->xpo;
-            f.finetune = static_cast<std::int32_t>(sub->fin >= 0 ? (sub->fin + 8) / 16 : -((8 - sub->fin) / 16));
+            // Formats tuned by a rate have no transpose or finetune of their
+            // own (the library's are its rendering of the rate); the others
+            // keep theirs, the finetune in eighths of a semitone.
+            if (!tunedFromRate) {
+                f.transpose = sub->xpo;
+                f.finetune = static_cast<std::int32_t>(sub->fin >= 0 ? (sub->fin + 8) / 16 : -((8 - sub->fin) / 16));
+            }
         }
         // Formats that name instruments, not samples (MOD, S3M, IT without
         // instruments), leave the sample's name empty in the library.

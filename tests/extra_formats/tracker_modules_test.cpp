@@ -142,6 +142,9 @@ TEST_F(TrackerModules, S3mRatesComeFromC5SpeedsInBothSampleFormats) {
             } else {
                 ExpectSample(module.samples[i], made, static_cast<int>(slot), speeds[i].second, made.name);
             }
+            // The C5 speed is the whole tuning: no transpose or finetune besides.
+            EXPECT_EQ(module.samples[i].info.transpose, 0);
+            EXPECT_EQ(module.samples[i].info.finetune, 0);
         }
     }
 }
@@ -290,6 +293,14 @@ TEST_F(TrackerModules, PackedModuleIsUnpackedAndLeavesNoTemporaryFiles) {
     ASSERT_EQ(result.module.samples.size(), 1u);
     ExpectSample(result.module.samples[0], s, 1, 8363, "packed");
     EXPECT_TRUE(std::filesystem::is_empty(temp));
+}
+
+TEST_F(TrackerModules, EveryTrackerDemoModuleLoads) {
+    for (const auto& file : demo::TrackerDemoSet()) {
+        const LibraryResult result = LoadWithModuleLibrary(dir_.Write(file.name, file.bytes));
+        EXPECT_EQ(result.status, LibraryStatus::Loaded) << file.name << ": " << result.reason;
+        EXPECT_FALSE(result.module.samples.empty()) << file.name;
+    }
 }
 
 TEST_F(TrackerModules, FilesTheLibraryDoesNotReadAreNotRecognised) {
