@@ -15,7 +15,9 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <mutex>
 #include <thread>
+#include <vector>
 
 #include "extra_formats/library_child.h"
 #include "extra_formats/module_library_testing.h"
@@ -65,75 +67,119 @@ std::string Bytes(std::uint64_t bytes) {
     return text;
 }
 
-// A private directory for the library's temporary files, removed with
-// whatever a killed child left in it.
+// A private directory for the library's temporary files: made on first use
+// (in TMPDIR, else /tmp), emptied after every load, so that nothing a killed
+// child was unpacking stays behind, and removed when the program ends.
 class TempDirectory {
 public:
-    TempDirectory() {
-        const char* base = std::getenv("TMPDIR");
-        std::string pattern = (base && *base ? std::string(base) : std::string("/tmp")) + "/vorneck-xmp-XXXXXX";
-        if (::mkdtemp(pattern.data())) path_ = pattern;
-        else error_ = errno;
-    }
     ~TempDirectory() {
         if (path_.empty()) return;
-        const int dir = ::open(path_.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC | O_NOFOLLOW);
-        if (dir >= 0) {
-            if (DIR* listing = ::fdopendir(dir)) {
-                while (const dirent* entry = ::readdir(listing)) {
-                    const std::string name = entry->d_name;
-                    if (name != "." && name != "..") ::unlinkat(::dirfd(listing), name.c_str(), 0);
-                }
-                ::closedir(listing);
-            } else {
-                ::close(dir);
-            }
-        }
+        Clear();
         ::rmdir(path_.c_str());
     }
-    TempDirectory(const TempDirectory&) = delete;
-    TempDirectory& operator=(const TempDirectory&) = delete;
+
+    // The directory's path; empty with `error` set if it cannot be made.
+    const std::string& Get(int& error) {
+        if (path_.empty()) {
+            const char* base = std::getenv("TMPDIR");
+            std::string pattern = (base && *base ? std::string(base) : std::string("/tmp")) + "/vorneck-xmp-XXXXXX";
+            if (::mkdtemp(pattern.data())) path_ = pattern;
+            else error = errno;
+        }
+        return path_;
+    }
+
     const std::string& path() const { return path_; }
-    int error() const { return error_; }
+
+    void Clear() {
+        if (path_.empty()) return;
+        const int dir = ::open(path_.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC | O_NOFOLLOW);
+        if (dir < 0) {
+            path_.clear();  // gone: made again next time
+            return;
+        }
+        if (DIR* listing = ::fdopendir(dir)) {
+            while (const dirent* entry = ::readdir(listing)) {
+                const std::string name = entry->d_name;
+                if (name != "." && name != "..") ::unlinkat(::dirfd(listing), name.c_str(), 0);
+            }
+            ::closedir(listing);
+        } else {
+            ::close(dir);
+        }
+    }
 
 private:
     std::string path_;
-    int error_ = 0;
 };
 
-// The child's end of the pipe, read with the deadline in view.
+// One load at a time: a child must not inherit another child's pipe, and
+// the loads share the temporary directory.
+std::mutex loadMutex;
+TempDirectory sharedTemp;
+
+// The child's end of the pipe, read with the deadline in view, a pipe's
+// worth at a time.
 class PipeSource : public ByteSource {
 public:
-    PipeSource(int fd, Clock::time_point deadline) : fd_(fd), deadline_(deadline) {}
+    PipeSource(int fd, Clock::time_point deadline) : fd_(fd), deadline_(deadline), buffer_(kBufferSize) {}
 
     Status Read(void* data, std::size_t size) override {
-        auto* bytes = static_cast<std::uint8_t*>(data);
+        auto* out = static_cast<std::uint8_t*>(data);
         while (size > 0) {
-            const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(deadline_ - Clock::now());
-            if (left.count() <= 0) return Status::TimedOut;
-            pollfd p{fd_, POLLIN, 0};
-            // Rounded up, so that the poll never wakes before the deadline.
-            const int ready = ::poll(&p, 1, static_cast<int>(std::min<long long>(left.count() + 1, 60'000)));
-            if (ready < 0) {
-                if (errno == EINTR) continue;
-                return Status::Error;
+            if (begin_ == end_) {
+                // Large reads go straight to their destination.
+                const bool direct = size >= buffer_.size();
+                const Status s = Fill(direct ? out : buffer_.data(), direct ? size : buffer_.size());
+                if (s != Status::Ok) return s;
+                if (direct) {
+                    out += filled_;
+                    size -= filled_;
+                    continue;
+                }
+                begin_ = 0;
+                end_ = filled_;
             }
-            if (ready == 0) continue;
-            const ssize_t n = ::read(fd_, bytes, size);
-            if (n < 0) {
-                if (errno == EINTR || errno == EAGAIN) continue;
-                return Status::Error;
-            }
-            if (n == 0) return Status::End;
-            bytes += n;
-            size -= static_cast<std::size_t>(n);
+            const std::size_t take = std::min(size, end_ - begin_);
+            std::memcpy(out, buffer_.data() + begin_, take);
+            begin_ += take;
+            out += take;
+            size -= take;
         }
         return Status::Ok;
     }
 
 private:
+    static constexpr std::size_t kBufferSize = 64 * 1024;
+
+    // Reads what is there (at least one byte, at most `size`) into `into`.
+    Status Fill(std::uint8_t* into, std::size_t size) {
+        for (;;) {
+            // Also while data flows: a child may trickle it.
+            if (Clock::now() >= deadline_) return Status::TimedOut;
+            const ssize_t n = ::read(fd_, into, size);
+            if (n > 0) {
+                filled_ = static_cast<std::size_t>(n);
+                return Status::Ok;
+            }
+            if (n == 0) return Status::End;
+            if (errno == EINTR) continue;
+            if (errno != EAGAIN) return Status::Error;
+            const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(deadline_ - Clock::now());
+            if (left.count() <= 0) return Status::TimedOut;
+            pollfd p{fd_, POLLIN, 0};
+            // Rounded up, so that the poll never wakes before the deadline.
+            if (::poll(&p, 1, static_cast<int>(std::min<long long>(left.count() + 1, 60'000))) < 0 && errno != EINTR)
+                return Status::Error;
+        }
+    }
+
     int fd_;
     Clock::time_point deadline_;
+    std::vector<std::uint8_t> buffer_;
+    std::size_t begin_ = 0;
+    std::size_t end_ = 0;
+    std::size_t filled_ = 0;
 };
 
 // The child process, killed (with anything it started) and reaped on every
@@ -151,9 +197,12 @@ public:
     Child& operator=(const Child&) = delete;
 
     // Kills the child's whole process group: the child and whatever the
-    // library may have started. The child is not reaped yet, so its process
-    // group id cannot have passed to anyone else.
+    // library may have started. Until it is reaped, the child's process
+    // group id cannot pass to anyone else (unless the caller ignores
+    // SIGCHLD and the system reaps it unseen; then only a group member
+    // still running can hold the id).
     void Kill() {
+        if (gone_) return;
         ::kill(-pid_, SIGKILL);
         ::kill(pid_, SIGKILL);
     }
@@ -166,7 +215,13 @@ public:
             siginfo_t info{};
             const int r = ::waitid(P_PID, static_cast<id_t>(pid_), &info, WEXITED | WNOHANG | WNOWAIT);
             if (r < 0 && errno == EINTR) continue;
-            if (r < 0 || info.si_pid == pid_) return true;  // ended (or reaped by someone else)
+            if (r < 0) {
+                // Reaped already: the caller ignores SIGCHLD. Its process
+                // group id may be anyone's by now.
+                gone_ = true;
+                return true;
+            }
+            if (info.si_pid == pid_) return true;
             if (Clock::now() >= deadline) return false;
             std::this_thread::sleep_for(pause);
             pause = std::min(pause * 2, std::chrono::microseconds(10'000));
@@ -177,7 +232,7 @@ public:
     // ignores SIGCHLD, so the system reaped the child already).
     bool Reap() {
         // Whatever the child started goes with it.
-        ::kill(-pid_, SIGKILL);
+        if (!gone_) ::kill(-pid_, SIGKILL);
         reaped_ = true;
         for (;;) {
             const pid_t r = ::waitpid(pid_, &status_, 0);
@@ -192,6 +247,7 @@ public:
 private:
     pid_t pid_;
     bool reaped_ = false;
+    bool gone_ = false;
     int status_ = 0;
 };
 
@@ -275,20 +331,28 @@ LibraryResult Load(const std::string& path, const LibraryLimits& limits, const s
                     Bytes(fileSize) + " exceeds the module library's limit of " + Bytes(limits.maxFileSize));
     const std::uint64_t bound = OutputBound(fileSize, limits);
 
-    TempDirectory temp;
-    if (temp.path().empty())
-        return Fail(LibraryStatus::Failed, "cannot create a temporary directory: " + Errno(temp.error()));
+    const std::lock_guard<std::mutex> lock(loadMutex);
+    int tempError = 0;
+    const std::string temp = sharedTemp.Get(tempError);
+    if (temp.empty()) return Fail(LibraryStatus::Failed, "cannot create a temporary directory: " + Errno(tempError));
+    struct ClearAfter {
+        ~ClearAfter() { sharedTemp.Clear(); }
+    } clearAfter;
 
     int ends[2];
     if (::pipe2(ends, O_CLOEXEC) != 0) return Fail(LibraryStatus::Failed, "cannot create a pipe: " + Errno(errno));
     Fd readEnd(ends[0]);
     Fd writeEnd(ends[1]);
+    // The parent waits in poll, with the deadline; the child writes blocking.
+    ::fcntl(readEnd.get(), F_SETFL, O_NONBLOCK);
+    // A larger pipe, where the system allows, takes fewer turns for big modules.
+    ::fcntl(readEnd.get(), F_SETPIPE_SZ, 1 << 20);
 
     library::ChildSetup setup;
     setup.path = path;
     setup.outputFd = writeEnd.get();
     setup.parentPid = ::getpid();
-    setup.tempDirectory = temp.path();
+    setup.tempDirectory = temp;
     const auto limitMs = std::max<long long>(limits.timeLimit.count(), 0);
     setup.cpuSeconds = static_cast<std::uint64_t>((limitMs + 999) / 1000 + 1);
     const std::uint64_t inherited = CurrentAddressSpace();
@@ -380,6 +444,11 @@ LibraryResult LoadWithChildHook(const std::string& path, const LibraryLimits& li
 }
 
 bool MemoryLimitApplies() { return AddressSpaceLimitApplies(); }
+
+std::string LibraryTempDirectory() {
+    const std::lock_guard<std::mutex> lock(loadMutex);
+    return sharedTemp.path();
+}
 
 }  // namespace library
 }  // namespace vorneck

@@ -18,4 +18,8 @@ LibraryResult LoadWithChildHook(const std::string& path, const LibraryLimits& li
 // Whether the child's address-space limit is applied in this build.
 bool MemoryLimitApplies();
 
+// The directory the children unpack into (made on the first load, in the
+// TMPDIR of that moment); empty before.
+std::string LibraryTempDirectory();
+
 }  // namespace vorneck::library

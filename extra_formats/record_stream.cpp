@@ -117,6 +117,21 @@ void StreamWriter::Text(const std::string& text) {
 
 void StreamWriter::Put(const void* data, std::size_t size) {
     const auto* bytes = static_cast<const std::uint8_t*>(data);
+    if (size >= kBufferSize) {
+        // Large blocks (sample data) go out as they are.
+        if (!Flush()) return;
+        while (ok_ && size > 0) {
+            const ssize_t n = ::write(fd_, bytes, size);
+            if (n < 0 && errno == EINTR) continue;
+            if (n <= 0) {
+                ok_ = false;
+                return;
+            }
+            bytes += n;
+            size -= static_cast<std::size_t>(n);
+        }
+        return;
+    }
     while (ok_ && size > 0) {
         if (buffer_.size() >= kBufferSize && !Flush()) return;
         const std::size_t take = std::min(size, kBufferSize - std::min(buffer_.size(), kBufferSize));
