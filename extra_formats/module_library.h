@@ -8,7 +8,9 @@
 // on.
 //
 // The caller must not reap children it did not start (no waitpid(-1, ...)
-// in a SIGCHLD handler) and should call this from one thread at a time.
+// in a SIGCHLD handler). Calls from several threads are served one at a
+// time. The children unpack packed files into one private directory under
+// TMPDIR, emptied after every load and removed when the program exits.
 #pragma once
 
 #include <chrono>

@@ -158,6 +158,18 @@ TEST_F(ChildFailures, HangingChildrenAreKilledAtTheTimeLimit) {
     }
 }
 
+TEST_F(ChildFailures, ChildTricklingItsAnswerIsKilledAtTheTimeLimit) {
+    const LibraryResult result = WithHook([](int fd) {
+        WriteAll(fd, AnswerHead(1000));
+        for (;;) {
+            WriteAll(fd, {0});
+            ::usleep(50'000);
+        }
+    });
+    EXPECT_EQ(result.status, LibraryStatus::Failed);
+    EXPECT_EQ(result.reason, "time limit of 1 s exceeded");
+}
+
 TEST_F(ChildFailures, ProcessesTheChildStartsAreKilledWithIt) {
     // A grandchild holding the pipe open must not keep the caller waiting
     // past the limit, nor outlive the child.
