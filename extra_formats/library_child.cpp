@@ -57,6 +57,8 @@ void Isolate(const ChildSetup& setup) {
     if (getppid() != setup.parentPid) _exit(kExitInternalError);  // the parent is already gone
     setpgid(0, 0);
 
+    // The caller's signal handlers (a CLI's may remove its partial output
+    // on SIGINT) must not run here: every signal gets its default action.
     struct sigaction action {};
     action.sa_handler = SIG_DFL;
     sigemptyset(&action.sa_mask);
@@ -114,10 +116,11 @@ void Isolate(const ChildSetup& setup) {
 }
 
 AnswerKind FailureKind(int code, int savedErrno) {
+    // No loader took the file, whatever a loader's test left in errno.
+    if (-code == XMP_ERROR_FORMAT) return AnswerKind::NotRecognised;
+    // A loader (or unpacker) that took it ran out of memory under the limit.
     if (savedErrno == ENOMEM) return AnswerKind::MemoryExhausted;
     switch (-code) {
-        case XMP_ERROR_FORMAT:
-            return AnswerKind::NotRecognised;
         case XMP_ERROR_DEPACK:
             return AnswerKind::DepackFailed;
         case XMP_ERROR_SYSTEM:

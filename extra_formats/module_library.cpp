@@ -149,6 +149,8 @@ public:
         return Status::Ok;
     }
 
+    int error() const { return error_; }
+
 private:
     static constexpr std::size_t kBufferSize = 64 * 1024;
 
@@ -164,17 +166,23 @@ private:
             }
             if (n == 0) return Status::End;
             if (errno == EINTR) continue;
-            if (errno != EAGAIN) return Status::Error;
+            if (errno != EAGAIN) {
+                error_ = errno;
+                return Status::Error;
+            }
             const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(deadline_ - Clock::now());
             if (left.count() <= 0) return Status::TimedOut;
             pollfd p{fd_, POLLIN, 0};
             // Rounded up, so that the poll never wakes before the deadline.
-            if (::poll(&p, 1, static_cast<int>(std::min<long long>(left.count() + 1, 60'000))) < 0 && errno != EINTR)
+            if (::poll(&p, 1, static_cast<int>(std::min<long long>(left.count() + 1, 60'000))) < 0 && errno != EINTR) {
+                error_ = errno;
                 return Status::Error;
+            }
         }
     }
 
     int fd_;
+    int error_ = 0;
     Clock::time_point deadline_;
     std::vector<std::uint8_t> buffer_;
     std::size_t begin_ = 0;
@@ -313,8 +321,6 @@ LibraryResult FromAnswer(library::ChildAnswer answer, std::uint64_t fileSize, st
 }
 
 LibraryResult Load(const std::string& path, const LibraryLimits& limits, const std::function<void(int)>& hook) {
-    const auto start = Clock::now();
-    const auto deadline = start + limits.timeLimit;
     if (path.find('\0') != std::string::npos) return Fail(LibraryStatus::Unreadable, "path holds a NUL byte");
 
     std::uint64_t fileSize = 0;
@@ -360,6 +366,7 @@ LibraryResult Load(const std::string& path, const LibraryLimits& limits, const s
     setup.fileSizeLimit = limits.memoryLimit;
     setup.pcmBudget = bound;
 
+    const auto deadline = Clock::now() + limits.timeLimit;
     const pid_t pid = ::fork();
     if (pid < 0) return Fail(LibraryStatus::Failed, "cannot start a process: " + Errno(errno));
     if (pid == 0) {
@@ -417,7 +424,7 @@ LibraryResult Load(const std::string& path, const LibraryLimits& limits, const s
         }
     }
     if (outcome.status == ReadOutcome::Status::ReadError)
-        return Fail(LibraryStatus::Failed, "cannot read its answer: " + Errno(errno));
+        return Fail(LibraryStatus::Failed, "cannot read its answer: " + Errno(source.error()));
     return Fail(LibraryStatus::Failed, "ended without a complete answer");
 }
 
