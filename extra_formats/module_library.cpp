@@ -5,6 +5,7 @@
 #include <fcntl.h>
 #include <poll.h>
 #include <sys/stat.h>
+#include <sys/syscall.h>
 #include <sys/wait.h>
 #include <unistd.h>
 #include <xmp.h>
@@ -194,12 +195,16 @@ private:
 // path out of the load.
 class Child {
 public:
-    explicit Child(pid_t pid) : pid_(pid) {}
+    // A pidfd, where the system has them, lets the wait for the end sleep
+    // exactly as long as needed.
+    explicit Child(pid_t pid)
+        : pid_(pid), pidfd_(static_cast<int>(::syscall(SYS_pidfd_open, pid, 0))) {}
     ~Child() {
         if (!reaped_) {
             Kill();
             Reap();
         }
+        if (pidfd_ >= 0) ::close(pidfd_);
     }
     Child(const Child&) = delete;
     Child& operator=(const Child&) = delete;
@@ -230,9 +235,15 @@ public:
                 return true;
             }
             if (info.si_pid == pid_) return true;
-            if (Clock::now() >= deadline) return false;
-            std::this_thread::sleep_for(pause);
-            pause = std::min(pause * 2, std::chrono::microseconds(10'000));
+            const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(deadline - Clock::now());
+            if (left.count() <= 0) return false;
+            if (pidfd_ >= 0) {
+                pollfd p{pidfd_, POLLIN, 0};
+                ::poll(&p, 1, static_cast<int>(std::min<long long>(left.count() + 1, 60'000)));
+            } else {
+                std::this_thread::sleep_for(pause);
+                pause = std::min(pause * 2, std::chrono::microseconds(1000));
+            }
         }
     }
 
@@ -254,6 +265,7 @@ public:
 
 private:
     pid_t pid_;
+    int pidfd_;
     bool reaped_ = false;
     bool gone_ = false;
     int status_ = 0;
