@@ -1,3 +1,4 @@
+# SPDX-License-Identifier: MIT
 # The module library path, per file and per MB, against reading the same
 # four-channel modules directly (see library_bench.cpp).
 add_executable(vorneck_library_bench ${CMAKE_CURRENT_LIST_DIR}/library_bench.cpp)
