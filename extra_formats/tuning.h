@@ -1,0 +1,34 @@
+// SPDX-License-Identifier: MIT
+// What the module library's records say about a sample's pitch, turned back
+// into the format's own terms, and the short names of its formats.
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <string_view>
+
+namespace vorneck::library {
+
+// The library keeps every sample's tuning as a transpose in semitones and a
+// finetune in 1/128 semitone, relative to 8363 Hz at its reference note
+// (C-2 in Amiga modules, C-4 in XM, C-5 in S3M and IT). Formats that store a
+// rate in Hz (the C5 speed of S3M and IT) have it converted by truncating
+// 1536 * log2(rate / 8363) to a whole number, so the rate is known only to
+// within 1/1536 octave (0.045 %): `fromRate` then picks a common rate (8000,
+// 8363, 22050, 44100, Scream Tracker's finetune rates ...) where one lies in
+// that interval and the interval's middle otherwise. Without it the tuning
+// is exact and the rate is 8363 * 2^((128 * transpose + finetune) / 1536),
+// rounded. The result lies between 1 and kMaxRate.
+std::uint32_t RateFromTuning(int transpose, int finetune128, bool fromRate);
+
+inline constexpr std::uint32_t kMaxRate = 1'000'000;
+
+// Whether the library's loader of this name converts a rate in Hz to its
+// tuning (S3M, IT and the like).
+bool TunedFromRate(std::string_view loaderName);
+
+// "xm", "s3m", "it", "mod" ... for the library's loader names where a short
+// name is known; the loader name itself otherwise.
+std::string FormatName(std::string_view loaderName);
+
+}  // namespace vorneck::library
