@@ -14,6 +14,7 @@
 #include <cstring>
 #include <filesystem>
 #include <fstream>
+#include <iterator>
 #include <string>
 #include <vector>
 
@@ -154,10 +155,10 @@ BENCHMARK(BM_Baseline)->Arg(0)->Arg(1)->Unit(benchmark::kMillisecond)->UseRealTi
 
 // The command line over the same modules into an empty destination, writing
 // raw bytes, WAV or FLAC files: what the audio formats cost on top.
-void BM_CliFormat(benchmark::State& state, const char* format) {
+void BM_CliFormat(benchmark::State& state, const char* format, const char* extra = "-q") {
     auto& set = Set();
     const int null = ::open("/dev/null", O_WRONLY | O_CLOEXEC);
-    const std::vector<std::string> args = {"vorneck-cli", "-q", "-f", format, "-o", set.dest, set.source};
+    const std::vector<std::string> args = {"vorneck-cli", "-q", extra, "-f", format, "-o", set.dest, set.source};
     std::vector<const char*> argv;
     for (const auto& a : args) argv.push_back(a.c_str());
     for (auto _ : state) {
@@ -171,8 +172,63 @@ void BM_CliFormat(benchmark::State& state, const char* format) {
     state.SetBytesProcessed(static_cast<std::int64_t>(state.iterations() * set.totalBytes));
 }
 BENCHMARK_CAPTURE(BM_CliFormat, raw, "raw")->Unit(benchmark::kMillisecond)->UseRealTime();
+BENCHMARK_CAPTURE(BM_CliFormat, raw_all_formats, "raw", "-a")->Unit(benchmark::kMillisecond)->UseRealTime();
 BENCHMARK_CAPTURE(BM_CliFormat, wav, "wav")->Unit(benchmark::kMillisecond)->UseRealTime();
 BENCHMARK_CAPTURE(BM_CliFormat, flac, "flac")->Unit(benchmark::kMillisecond)->UseRealTime();
+
+// The four-channel modules of the set, once as they are (read by the
+// engine's own walker) and once with the signature "4CHN", which only the
+// module library reads: the same bytes by both paths.
+struct ModCopies {
+    std::string own;
+    std::string library;
+    std::uint64_t bytes = 0;
+};
+
+const ModCopies& Copies() {
+    static const ModCopies copies = [] {
+        auto& set = Set();
+        ModCopies c;
+        c.own = std::filesystem::path(set.source).parent_path() / "own";
+        c.library = std::filesystem::path(set.source).parent_path() / "library";
+        std::filesystem::create_directories(c.own);
+        std::filesystem::create_directories(c.library);
+        for (const auto& name : set.names) {
+            if (name.size() < 4 || name.substr(name.size() - 4) != ".mod") continue;
+            std::ifstream in(set.source + "/" + name, std::ios::binary);
+            Bytes bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+            std::ofstream(c.own + "/" + name, std::ios::binary)
+                .write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
+            std::copy_n("4CHN", 4, bytes.begin() + 1080);
+            std::ofstream(c.library + "/" + name, std::ios::binary)
+                .write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
+            c.bytes += bytes.size();
+        }
+        return c;
+    }();
+    return copies;
+}
+
+void BM_SameModules(benchmark::State& state, bool library) {
+    auto& set = Set();
+    const auto& copies = Copies();
+    const int null = ::open("/dev/null", O_WRONLY | O_CLOEXEC);
+    const std::vector<std::string> args = {"vorneck-cli", "-q", "-a", "-o", set.dest,
+                                           library ? copies.library : copies.own};
+    std::vector<const char*> argv;
+    for (const auto& a : args) argv.push_back(a.c_str());
+    for (auto _ : state) {
+        state.PauseTiming();
+        for (const auto& entry : std::filesystem::directory_iterator(set.dest)) std::filesystem::remove(entry.path());
+        state.ResumeTiming();
+        vorneck::CliIo io(null, null, false);
+        if (vorneck::RunCli(static_cast<int>(argv.size()), argv.data(), io) != 0) state.SkipWithError("the run failed");
+    }
+    ::close(null);
+    state.SetBytesProcessed(static_cast<std::int64_t>(state.iterations() * copies.bytes));
+}
+BENCHMARK_CAPTURE(BM_SameModules, own_walker, false)->Unit(benchmark::kMillisecond)->UseRealTime();
+BENCHMARK_CAPTURE(BM_SameModules, module_library, true)->Unit(benchmark::kMillisecond)->UseRealTime();
 
 }  // namespace
 

@@ -13,6 +13,7 @@
 #include "cli/dry_run_file_ops.h"
 #include "cli/escape.h"
 #include "cli/name_template.h"
+#include "cli/other_formats.h"
 #include "cli/sample_output.h"
 #include "cli/sources.h"
 #include "engine/extraction_run.h"
@@ -40,6 +41,10 @@ public:
     }
 };
 
+constexpr const char* kDescription =
+    "Writes the instrument samples of music modules to files of their own: four-channel\n"
+    "(M.K., M!K!, FLT4) and MMD0 to MMD3 modules, and with -a every format libxmp reads.";
+
 constexpr const char* kExitStatusHelp =
     "Exit status:\n"
     "  0  everything asked for was done\n"
@@ -62,6 +67,7 @@ struct Options {
     std::optional<NameTemplate> names;
     std::string manifest;
     bool dedupe = false;
+    bool allFormats = false;
 };
 
 // Splits a path into its directory ("." when it has none) and last name.
@@ -249,7 +255,7 @@ private:
 // Parses the command line; a status to exit with when there is nothing more
 // to do (help, version, usage errors).
 std::optional<int> Parse(int argc, const char* const* argv, Options& options, CliIo& io) {
-    CLI::App app{"Writes the instrument samples of four-channel and MMD modules to files of their own."};
+    CLI::App app{kDescription};
     app.name(kProgram);
     app.formatter(std::make_shared<Formatter>());
     app.footer(kExitStatusHelp);
@@ -280,6 +286,8 @@ std::optional<int> Parse(int argc, const char* const* argv, Options& options, Cl
                    "Describe every sample found in FILE, one JSON object a line")
         ->type_name("FILE");
     app.add_flag("--dedupe", options.dedupe, "Do not write a sample again whose bytes equal one written before");
+    app.add_flag("-a,--all-formats", options.allFormats,
+                 "Read every format the module library (libxmp) reads, and 16-bit and stereo MMD samples");
     app.add_flag("-q,--quiet", options.quiet,
                  "Print no closing summary, and no message for non-module files found in directories");
     app.add_option("SOURCE", options.sources, "Module files, or directories whose files are taken")
@@ -356,7 +364,10 @@ int RunCli(int argc, const char* const* argv, CliIo& io, const CliHooks& hooks) 
     PosixFileOps posix;
     DryRunFileOps dry(posix);
     CliSampleOutput output(options.format, options.names, options.dedupe);
-    Services services{options.dryRun ? static_cast<FileOps&>(dry) : posix, run, run, &run, &output};
+    OtherFormats otherFormats;
+    Services services{options.dryRun ? static_cast<FileOps&>(dry) : posix, run, run, &run, &output,
+                      options.allFormats ? &otherFormats : nullptr};
+    state.DecodeWideMmd = options.allFormats;
     const RunOutcome outcome = ExtractSelected(state, list, {options.dest, options.perModule}, services);
     if (outcome == RunOutcome::NoMemory && run.noMemory()) run.ReportEmptyFiles();
     io.ClearProgress();

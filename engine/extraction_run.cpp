@@ -58,6 +58,13 @@ void BeginModule(ExtractionState& state, const ModuleList& list, std::uint64_t p
     state.ModuleOutputStopped = false;
 }
 
+// One message per damaged module, after its other messages.
+void ReportDamage(const ExtractionState& state, Services& services) {
+    if (!state.ModuleDamaged) return;
+    const std::string message = kDamagedPrefix + state.ModulePath;
+    services.errors.Report({message, state.ModulePath, true, 0, ReportKind::Failure});
+}
+
 void ReportReadFailed(ExtractionState& state, Services& services, int error) {
     services.errors.Report({kReadFailedMessage, state.ModulePath, false, error, ReportKind::Failure});
 }
@@ -84,12 +91,14 @@ void ProcessEntry(ExtractionState& state, Services& services, const ModuleList& 
         if (services.fallback) {
             services.status.SetPanel(0, "Processing...");
             BeginModule(state, list, position, 0);
-            if (services.fallback->ExtractOther(state, services, state.ModulePath, fileSize)) {
-                FinishModuleOutput(state, services);
+            const FallbackResult result = services.fallback->ExtractOther(state, services, state.ModulePath, fileSize);
+            FinishModuleOutput(state, services);
+            if (result == FallbackResult::Extracted) {
                 ++state.ModsProcessed;
+                ReportDamage(state, services);
                 return;
             }
-            FinishModuleOutput(state, services);
+            if (result == FallbackResult::Reported) return;
         }
         const std::string message = kUnrecognisedPrefix + state.ModulePath;
         return services.errors.Report({message, state.ModulePath, true, 0, ReportKind::Unrecognised});
@@ -109,10 +118,7 @@ void ProcessEntry(ExtractionState& state, Services& services, const ModuleList& 
     BeginModule(state, list, position, size);
     DispatchModule(state, services);
     FinishModuleOutput(state, services);
-    if (state.ModuleDamaged) {
-        const std::string message = kDamagedPrefix + state.ModulePath;
-        services.errors.Report({message, state.ModulePath, true, 0, ReportKind::Failure});
-    }
+    ReportDamage(state, services);
 }
 
 }  // namespace

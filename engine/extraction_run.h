@@ -26,13 +26,18 @@ inline constexpr const char* kCompletedStatus = "Vorneck completed.";
 struct Services;
 
 // Offered every file the run's own detection does not recognise (the
-// command line's other formats). True when it recognised the file and
-// handed its samples to the writer; the module then counts as processed.
+// command line's other formats).
+enum class FallbackResult {
+    Extracted,      // recognised, its samples handed to the writer: the module counts as processed
+    Reported,       // it said itself what went wrong
+    NotRecognised,  // the run reports the file as unrecognised
+};
 class ModuleFallback {
 public:
     virtual ~ModuleFallback() = default;
-    virtual bool ExtractOther(ExtractionState& state, Services& services, const std::string& path,
-                              std::uint64_t size) = 0;
+    // The module's output bound (ModuleOutputLimit) is the fallback's to set.
+    virtual FallbackResult ExtractOther(ExtractionState& state, Services& services, const std::string& path,
+                                        std::uint64_t size) = 0;
 };
 
 // Everything the engine reaches outside itself.
