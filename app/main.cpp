@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Start-up: answers --help and --version without a display, says so in one
 // line when there is no display to open, then resets the extraction state,
 // creates the main window (and with it the file list of the start-up

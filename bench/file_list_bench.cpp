@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The main window over a directory of 100,000 files: loading the file list,
 // the selection commands as the window shows them, and the user's own
 // selecting. Runs on the offscreen platform unless another is asked for.

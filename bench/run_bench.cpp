@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // A whole extraction run over a few hundred generated modules, against a
 // baseline that does only the unavoidable work: read each file once and
 // write the same byte ranges to the same output files.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Selection over a list of 100,000 entries, and the matcher's worst case.
 #include <benchmark/benchmark.h>
 

@@ -1,3 +1,4 @@
+# SPDX-License-Identifier: MIT
 # The main window's file list at 100,000 entries: loading it, and the
 # selection commands and the user's own selecting shown in it.
 if(TARGET vorneck_ui)

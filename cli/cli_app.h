@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // vorneck-cli: the extraction run without a window.
 #pragma once
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The command line's two output streams, over file descriptors: records and
 // summaries on standard output, messages and progress on standard error.
 // A failed write to standard output is remembered, so that the program can

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "cli/dry_run_file_ops.h"
 
 #include <cerrno>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // File operations for a dry run: reads go to the real files; directories and
 // files are only pretended to be made, and every answer is the one the real
 // operations would give: a name already taken, a directory that does not

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Names from the file system and from modules can hold any byte. Before one
 // goes to a terminal or into a line-based record, backslashes and control
 // characters are escaped, the way ls and GNU tar quote names, so that a name

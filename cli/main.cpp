@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // vorneck-cli: runs the extraction engine over the modules named on the
 // command line.
 #include <unistd.h>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "cli/name_template.h"
 
 #include <algorithm>

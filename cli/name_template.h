@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Output names from a template: literal text with fields in braces.
 //   {n}      the running number the default name starts with
 //   {slot}   the sample's slot in its module, 1-based

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "cli/other_formats.h"
 
 #include "engine/sample_writer.h"

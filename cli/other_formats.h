@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The command line's other module formats: every file the engine's own
 // detection does not recognise is offered to the module library, which
 // loads it in a child process; the samples it hands back are written like

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "cli/sample_output.h"
 
 #include "engine/sample_writer.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // How vorneck-cli turns a sample into a file: its name (the window's
 // "N_module", or a template), its bytes (raw, or an audio file), and
 // whether it is written at all (a copy of a sample written before is not,

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "cli/sources.h"
 
 #include <cerrno>

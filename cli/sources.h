@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The modules of one command line: files as given, and the chosen files of
 // each directory (and, when asked, of its sub-directories), each opened by
 // the path it was named by.

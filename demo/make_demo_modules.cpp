@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Writes the demo module collection into a directory (created if missing).
 #include <cstdio>
 #include <filesystem>

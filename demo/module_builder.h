@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Builds valid four-channel and MMD modules in memory, with synthesized
 // waveforms. The demo set and the tests make their inputs with it.
 #pragma once

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Bounds-checked, big-endian access to the bytes of one module file.
 //
 // Every read of module bytes goes through this reader. It only ever sees the

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "engine/extraction_run.h"
 
 #include <algorithm>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The extraction run: measures the selected entries, loads each module,
 // recognises its format and hands it to the walker of its kind.
 #pragma once

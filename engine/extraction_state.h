@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The variables the run, the sample writer and the walkers share. One
 // instance lives as long as the program (the window and the command line
 // each own theirs); Reset() gives the start-up values.

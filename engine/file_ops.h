@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The file operations the extraction run needs, behind an interface so that
 // tests can make any one of them fail (running as root, permission tricks do
 // not), and so that a dry run can stand in for the writer.

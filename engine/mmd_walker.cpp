@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // MMD0 to MMD3 modules: big-endian, parts addressed by 32-bit offsets from the
 // start of the file. The song structure (offset at 8) holds the number of
 // instrument slots at +787; the instrument table (offset at 24) holds one

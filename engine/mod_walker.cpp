@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Four-channel modules: 31 instrument headers of 30 bytes from offset 20, the
 // order table at 952, the signature at 1080, patterns of 1024 bytes from 1084,
 // then the samples back to back in header order.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The list a run works through: entries in display order, each selected or
 // not. The window's file list (one directory, bare names) and the command
 // line's list of paths both present themselves this way.

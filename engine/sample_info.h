@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // What a walker knows about a sample beside its byte range: where it sits in
 // the module's instrument list, its name, how its bytes encode sound, the rate
 // of its reference note and its loop. The raw writer ignores all of it; the

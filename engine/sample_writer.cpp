@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "engine/sample_writer.h"
 
 #include <cerrno>

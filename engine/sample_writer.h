@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Writes one sample, a range of the current module, to a file of its own.
 #pragma once
 

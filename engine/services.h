@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The small interfaces through which the engine speaks to whoever drives it:
 // the window, the command line and the tests each implement these.
 #pragma once

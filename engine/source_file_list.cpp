@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "engine/source_file_list.h"
 
 #include <algorithm>

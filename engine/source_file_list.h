@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The source file list: a directory, the names of its files in display order
 // and a selection flag per entry. The window keeps its view in step with it;
 // the run and the selection commands work on it directly.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // One walker per module format: each finds the sample ranges of the current
 // module and hands them to SaveSample.
 #pragma once

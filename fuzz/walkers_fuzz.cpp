@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Feeds arbitrary bytes to format detection and to both walkers, as the
 // current module of a run. The sink checks that every sample range handed to
 // the writer lies inside the file, and AddressSanitizer that no read leaves it.

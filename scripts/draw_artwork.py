@@ -1,4 +1,5 @@
 #!/usr/bin/env python3
+# SPDX-License-Identifier: MIT
 """Draws Vorneck's artwork in the 16-colour palette and writes it into ui/images.
 
     ui/images/logo.bmp     97 x 169, 4 bits per pixel: the main window's picture

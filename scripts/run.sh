@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: MIT
 # Builds Vorneck, writes the demo modules into build-run/demo-modules and
 # starts the window there, so that its file list shows them. Without a
 # display it extracts the demo modules with vorneck-cli instead and says how

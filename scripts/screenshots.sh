@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: MIT
 # Screenshots of Vorneck's windows under Xvfb, driven with the keyboard as a
 # user would: the main window at start on the demo modules, the directory
 # chooser for the source (alone and over the main window) and for the

@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: MIT
 # Installs the Debian 12 packages the project needs. Safe to run again: it
 # installs only what is missing.
 #   scripts/setup.sh          what building and running the programs need

@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: MIT
 # Builds everything and runs the whole test suite.
 #   scripts/test.sh              release build with warnings as errors
 #   scripts/test.sh --sanitize   the same under AddressSanitizer and UndefinedBehaviorSanitizer

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The wildcard matcher of the file list's pattern commands.
 //
 // "*" matches any run of characters, the empty one included; "?" exactly one

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "selection/selection_commands.h"
 
 #include <string>

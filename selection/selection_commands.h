@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The commands that change which entries of the source file list are
 // selected, and the display of the selected count.
 #pragma once

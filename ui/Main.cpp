@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "ui/Main.h"
 
 #include <QAction>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The main window: the source file list, the pattern controls, the
 // destination field and options, the run and exit buttons, the menu and the
 // status line. Every command starts in one of its handlers, which call into

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The About window: the program's title, version, credit and contact lines
 // beside a logo. Shown modelessly while the main window is disabled.
 #pragma once

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // What the directory chooser and the About window need of the main window,
 // passed to them rather than reached through a global.
 #pragma once

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Small variations on the standard controls that the windows need.
 #pragma once
 

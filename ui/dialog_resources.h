@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The pictures and fonts the directory chooser and the About window share.
 #pragma once
 

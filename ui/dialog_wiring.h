@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // How start-up joins the main window to the directory chooser and the About
 // window.
 #pragma once

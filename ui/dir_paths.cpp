@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "ui/dir_paths.h"
 
 #include <algorithm>

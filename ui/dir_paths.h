@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Paths as the directory chooser handles them: absolute, with no "." or ".."
 // parts, no doubled "/", and no trailing "/" except for "/" itself. Paths
 // are kept as the file system's bytes so that any name can be opened.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "ui/dir_unit.h"
 
 #include <QCloseEvent>

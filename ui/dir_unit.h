@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The directory chooser: one small window that serves for choosing both the
 // source and the destination directory. It shows a drive list (the mounted
 // volumes) and a directory list; "&Okay" copies the directory last opened

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The directory list of the directory chooser: the root of its volume, each
 // level of its current directory, then the current directory's
 // sub-directories. A click only highlights a line; a double click or Enter

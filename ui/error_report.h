@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Modal error boxes: the stop icon, one plain "OK" button (no picture,
 // centred) that both Enter and Esc answer, the windows' own font, the text
 // word-wrapped at half the screen's width, the box centred on the screen.

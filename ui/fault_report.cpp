@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "ui/fault_report.h"
 
 #include <QCoreApplication>

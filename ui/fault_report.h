@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Failures of the file-system controls (changing to a directory that does not
 // exist or cannot be entered) end the handler that met them and show a plain
 // message box titled with the program's title.

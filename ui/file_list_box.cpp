@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "ui/file_list_box.h"
 
 #include <QHelpEvent>

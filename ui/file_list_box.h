@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The source file list: the files of one directory, sorted by name without
 // regard to ASCII case (ListNameLess), with extended multi-selection. The
 // SourceFileList it holds is what the run and the selection commands work

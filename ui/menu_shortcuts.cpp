@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "ui/menu_shortcuts.h"
 
 #include <QAction>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Gives a window's menu shortcuts the key before the focused control.
 //
 // A line edit claims keys such as Ctrl+C for itself (copy) by accepting the

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The main window's status line: four sunken panels, the first three of
 // fixed width, the last running to the right end, where the size grip sits.
 // A panel keeps its text until it is written again; each text is painted at

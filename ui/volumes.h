@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The volumes the drive list offers: "/" first, then every other mounted
 // volume that is backed by a block device or a network file system, in order
 // of their mount paths. Everything here works on plain mount records; only

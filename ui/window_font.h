@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The main window's face: "MS Sans Serif" at 8 points when the system has
 // it (Debian's fonts-wine ships a bitmap version), else an 8-point sans-serif.
 #pragma once

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // vorneck-cli -a: other formats through the module library, decoded as
 // signed little-endian PCM, and the 16-bit and stereo MMD instruments the
 // engine writes only when asked.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Runs the real vorneck-cli binary, or the command line in this process,
 // and collects what it printed and how it ended.
 #pragma once

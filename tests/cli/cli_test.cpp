@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // vorneck-cli as a user meets it: up-front checks, messages and exit
 // statuses, the dry run against the real run, escaping, and its streams.
 #include <gtest/gtest.h>

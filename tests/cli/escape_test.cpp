@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Escaping names for terminals and line-based records.
 #include <gtest/gtest.h>
 

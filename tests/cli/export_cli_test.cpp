@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // vorneck-cli beyond raw bytes: audio files carrying the module's own
 // description of each sample, names from templates, the manifest, folders
 // walked recursively, and duplicates.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The run as a whole: refusals, the order of status texts and messages,
 // counters across runs, and what happens to files that cannot be used.
 #include <gtest/gtest.h>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The real file operations: what they refuse, how outputs replace what sits
 // at their names, and what a failed or interrupted write leaves behind.
 #include <gtest/gtest.h>

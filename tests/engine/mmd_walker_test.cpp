@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // MMD modules: instrument slots, types, and structures that lie outside the file.
 #include <gtest/gtest.h>
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Four-channel modules: where the samples are, how long they are, and what a
 // cut or damaged module gives.
 #include <gtest/gtest.h>

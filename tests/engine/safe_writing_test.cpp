@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // What a run may and may not do to the user's disk: links at output paths,
 // a destination swapped during the run, full disks, the inputs themselves,
 // hostile sample tables, huge files, long names and name collisions.

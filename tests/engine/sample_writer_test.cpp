@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Output names and places, per-module directories, and failures of the writer.
 #include <gtest/gtest.h>
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The file list's order, listing rules and selection flags.
 #include <gtest/gtest.h>
 #include <sys/socket.h>

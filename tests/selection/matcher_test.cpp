@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The wildcard matcher: its corners, a comparison with the plain recursive
 // definition on random input, UTF-8 names and bounded time.
 #include <gtest/gtest.h>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The selection commands over the source file list.
 #include <gtest/gtest.h>
 

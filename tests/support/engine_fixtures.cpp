@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 #include "tests/support/engine_fixtures.h"
 
 #include <algorithm>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Shared helpers for the engine, selection and command-line tests: a
 // temporary directory, recording front ends and file operations that fail
 // on demand.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // What the directory chooser and About window tests share: a main window
 // stand-in and a catcher for the fault boxes they raise.
 #pragma once

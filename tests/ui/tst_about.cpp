@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The About window: its layout, its logo, and the main window's state
 // around it.
 #include <QFontInfo>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The directory chooser over a temporary tree whose directories stand in for
 // mounted volumes, so nothing depends on the machine's own mounts.
 #include <QComboBox>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The main window with the directory chooser and the About window, joined
 // as start-up joins them: every way of opening them, every way of closing
 // them, and what Okay hands back to the main window.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The directory chooser's path rules and its listing of sub-directories.
 #include <QTemporaryDir>
 #include <QtTest>

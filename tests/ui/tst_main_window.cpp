@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The main window: its layout, menu and keyboard, the status line, the
 // error boxes, the file list's listing rules, and the run and the selection
 // commands as reached from its buttons and menu.

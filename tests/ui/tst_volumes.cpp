@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The drive list's volumes, built from made-up mount tables so that the
 // results do not depend on the machine the tests run on.
 #include <QtEndian>
