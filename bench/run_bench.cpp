@@ -154,13 +154,12 @@ void BM_Baseline(benchmark::State& state) {
 }
 BENCHMARK(BM_Baseline)->Arg(0)->Arg(1)->Unit(benchmark::kMillisecond)->UseRealTime();
 
-// The command line over the same modules into an empty destination, writing
-// raw bytes, WAV or FLAC files: what the audio formats cost on top.
-void BM_CliFormat(benchmark::State& state, const char* format, const char* extra = "-q") {
+// Runs the command line with `args` once per iteration, each time into the
+// set's emptied destination (emptied outside the timed part).
+void RunCliRepeatedly(benchmark::State& state, const std::vector<std::string>& args, std::uint64_t bytes) {
     auto& set = Set();
     const int null = ::open("/dev/null", O_WRONLY | O_CLOEXEC);
-    const std::vector<std::string> args = {"vorneck-cli", "-q", extra, "-f", format, "-o", set.dest, set.source};
-    std::vector<const char*> argv;
+    std::vector<const char*> argv = {"vorneck-cli", "-q", "-o", set.dest.c_str()};
     for (const auto& a : args) argv.push_back(a.c_str());
     for (auto _ : state) {
         state.PauseTiming();
@@ -170,7 +169,14 @@ void BM_CliFormat(benchmark::State& state, const char* format, const char* extra
         if (vorneck::RunCli(static_cast<int>(argv.size()), argv.data(), io) != 0) state.SkipWithError("the run failed");
     }
     ::close(null);
-    state.SetBytesProcessed(static_cast<std::int64_t>(state.iterations() * set.totalBytes));
+    state.SetBytesProcessed(static_cast<std::int64_t>(state.iterations() * bytes));
+}
+
+// The command line over the same modules into an empty destination, writing
+// raw bytes, WAV or FLAC files: what the audio formats cost on top.
+void BM_CliFormat(benchmark::State& state, const char* format, const char* extra = "-q") {
+    auto& set = Set();
+    RunCliRepeatedly(state, {extra, "-f", format, set.source}, set.totalBytes);
 }
 BENCHMARK_CAPTURE(BM_CliFormat, raw, "raw")->Unit(benchmark::kMillisecond)->UseRealTime();
 BENCHMARK_CAPTURE(BM_CliFormat, raw_all_formats, "raw", "-a")->Unit(benchmark::kMillisecond)->UseRealTime();
@@ -211,22 +217,8 @@ const ModCopies& Copies() {
 }
 
 void BM_SameModules(benchmark::State& state, bool library) {
-    auto& set = Set();
     const auto& copies = Copies();
-    const int null = ::open("/dev/null", O_WRONLY | O_CLOEXEC);
-    const std::vector<std::string> args = {"vorneck-cli", "-q", "-a", "-o", set.dest,
-                                           library ? copies.library : copies.own};
-    std::vector<const char*> argv;
-    for (const auto& a : args) argv.push_back(a.c_str());
-    for (auto _ : state) {
-        state.PauseTiming();
-        for (const auto& entry : std::filesystem::directory_iterator(set.dest)) std::filesystem::remove(entry.path());
-        state.ResumeTiming();
-        vorneck::CliIo io(null, null, false);
-        if (vorneck::RunCli(static_cast<int>(argv.size()), argv.data(), io) != 0) state.SkipWithError("the run failed");
-    }
-    ::close(null);
-    state.SetBytesProcessed(static_cast<std::int64_t>(state.iterations() * copies.bytes));
+    RunCliRepeatedly(state, {"-a", library ? copies.library : copies.own}, copies.bytes);
 }
 BENCHMARK_CAPTURE(BM_SameModules, own_walker, false)->Unit(benchmark::kMillisecond)->UseRealTime();
 BENCHMARK_CAPTURE(BM_SameModules, module_library, true)->Unit(benchmark::kMillisecond)->UseRealTime();

@@ -19,6 +19,7 @@ namespace {
 
 using demo::Bytes;
 using testing::FilesIn;
+using testing::ManifestLines;
 using testing::ReadAll;
 using testing::RunBinary;
 using testing::TempDir;
@@ -34,13 +35,6 @@ demo::TrackerSample Sample(std::string name, std::uint8_t bits, std::size_t fram
     s.loopStart = loopStart;
     s.loopEnd = loopEnd;
     return s;
-}
-
-std::vector<Json> ManifestLines(const std::string& path) {
-    std::vector<Json> lines;
-    std::ifstream in(path);
-    for (std::string line; std::getline(in, line);) lines.push_back(Json::parse(line));
-    return lines;
 }
 
 TEST(CliAllFormats, OtherFormatsAreDecodedAndDescribed) {

@@ -10,6 +10,7 @@
 #include <unistd.h>
 
 #include <cstdlib>
+#include <fstream>
 #include <stdexcept>
 
 #include "cli/cli_app.h"
@@ -94,6 +95,13 @@ CliResult RunBinary(const CliSpawn& spawn) {
     if (WIFEXITED(status)) result.status = WEXITSTATUS(status);
     if (WIFSIGNALED(status)) result.signal = WTERMSIG(status);
     return result;
+}
+
+std::vector<nlohmann::json> ManifestLines(const std::string& path) {
+    std::vector<nlohmann::json> lines;
+    std::ifstream in(path);
+    for (std::string line; std::getline(in, line);) lines.push_back(nlohmann::json::parse(line));
+    return lines;
 }
 
 CliResult RunInProcess(std::vector<std::string> args) {

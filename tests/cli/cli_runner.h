@@ -3,6 +3,7 @@
 // and collects what it printed and how it ended.
 #pragma once
 
+#include <nlohmann/json.hpp>
 #include <string>
 #include <vector>
 
@@ -30,5 +31,8 @@ inline CliResult RunBinary(std::vector<std::string> args) { return RunBinary(Cli
 
 // The same command line run in this process, its streams captured.
 CliResult RunInProcess(std::vector<std::string> args);
+
+// The lines of a manifest file, each parsed.
+std::vector<nlohmann::json> ManifestLines(const std::string& path);
 
 }  // namespace vorneck::testing

@@ -23,17 +23,11 @@ namespace {
 
 using demo::Bytes;
 using testing::FilesIn;
+using testing::ManifestLines;
 using testing::ReadAll;
 using testing::RunBinary;
 using testing::TempDir;
 using Json = nlohmann::json;
-
-std::vector<Json> ManifestLines(const std::string& path) {
-    std::vector<Json> lines;
-    std::ifstream in(path);
-    for (std::string line; std::getline(in, line);) lines.push_back(Json::parse(line));
-    return lines;
-}
 
 // A four-channel module and an MMD whose samples carry names, loops and
 // tunings of every kind the formats have.

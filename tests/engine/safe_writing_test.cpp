@@ -19,16 +19,10 @@ namespace {
 using demo::Bytes;
 using testing::FilesIn;
 using testing::ListOf;
+using testing::ModWith;
 using testing::ReadAll;
 using testing::RunHarness;
 using testing::TempDir;
-
-Bytes ModWith(std::vector<std::size_t> lengths) {
-    demo::ModRecipe recipe;
-    std::uint8_t fill = 1;
-    for (auto n : lengths) recipe.samples.push_back({"", Bytes(n, fill++)});
-    return demo::BuildMod(recipe);
-}
 
 // The modules of a list given as whole paths, in the order given.
 class PathList : public ModuleList {

@@ -13,15 +13,9 @@ namespace {
 using demo::Bytes;
 using testing::FilesIn;
 using testing::ListOf;
+using testing::ModWith;
 using testing::RunHarness;
 using testing::TempDir;
-
-Bytes ModWith(std::vector<std::size_t> lengths) {
-    demo::ModRecipe recipe;
-    std::uint8_t fill = 1;
-    for (auto n : lengths) recipe.samples.push_back({"", Bytes(n, fill++)});
-    return demo::BuildMod(recipe);
-}
 
 TEST(SampleWriter, Prefixes) {
     EXPECT_EQ(SamplePrefix(0), "0_");

@@ -121,6 +121,13 @@ WriteResult ScriptedFileOps::WriteFileAt(DirHandle dir, const std::string& name,
     return PosixFileOps::WriteFileAt(dir, name, bytes, mayReplace);
 }
 
+demo::Bytes ModWith(const std::vector<std::size_t>& lengths) {
+    demo::ModRecipe recipe;
+    std::uint8_t fill = 1;
+    for (auto n : lengths) recipe.samples.push_back({"", demo::Bytes(n, fill++)});
+    return demo::BuildMod(recipe);
+}
+
 SourceFileList ListOf(const std::string& directory, std::vector<std::string> names,
                       const std::vector<std::string>& selected) {
     SourceFileList list(directory, names);

@@ -122,6 +122,9 @@ struct RunHarness {
     }
 };
 
+// A four-channel module with samples of these lengths, filled with 1, 2, ...
+demo::Bytes ModWith(const std::vector<std::size_t>& lengths);
+
 // A list over `directory` with the named entries selected (all when empty).
 SourceFileList ListOf(const std::string& directory, std::vector<std::string> names,
                       const std::vector<std::string>& selected = {});
