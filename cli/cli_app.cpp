@@ -396,7 +396,8 @@ int RunCli(int argc, const char* const* argv, CliIo& io, const CliHooks& hooks) 
         int openError = 0;
         const DirHandle dir = posix.OpenDirectory(directory, openError);
         const auto mayReplace = [&state](const DirectoryEntry& entry) {
-            if (entry.type == EntryType::Regular && state.ProtectedInputs.count(entry.identity))
+            if ((entry.type == EntryType::Regular || entry.type == EntryType::Link) &&
+                state.ProtectedInputs.count(entry.identity))
                 return ReplaceDecision{ReplaceDecision::Verdict::Refuse, EEXIST};
             return OnlyFilesAndLinks(entry);
         };

@@ -188,6 +188,8 @@ void MeasureSelectedFiles(ExtractionState& state, const ModuleList& list, Servic
         } else {
             state.FileSizes[position] = measured->size;
             state.ProtectedInputs.insert(measured->identity);
+            // A module listed by a link: the link is an input of the run too.
+            if (measured->link) state.ProtectedInputs.insert(*measured->link);
             if (measured->size > state.LargestFileSize) state.LargestFileSize = measured->size;
         }
         ++position;

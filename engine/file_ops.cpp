@@ -166,7 +166,10 @@ std::optional<MeasuredFile> PosixFileOps::MeasureFile(const std::string& path, i
     const int fd = OpenRegularForReading(path, st, error);
     if (fd < 0) return std::nullopt;
     ::close(fd);
-    return MeasuredFile{static_cast<std::uint64_t>(st.st_size), IdentityOf(st)};
+    MeasuredFile measured{static_cast<std::uint64_t>(st.st_size), IdentityOf(st), std::nullopt};
+    struct stat own {};
+    if (::lstat(path.c_str(), &own) == 0 && S_ISLNK(own.st_mode)) measured.link = IdentityOf(own);
+    return measured;
 }
 
 std::unique_ptr<InputFile> PosixFileOps::OpenInput(const std::string& path, int& error) {

@@ -28,6 +28,8 @@ struct FileIdentity {
 struct MeasuredFile {
     std::uint64_t size = 0;
     FileIdentity identity;
+    // When the path itself is a link: the link's own identity.
+    std::optional<FileIdentity> link;
 };
 
 // An input file opened for reading from its start.

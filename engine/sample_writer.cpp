@@ -163,7 +163,8 @@ void Save(ExtractionState& state, Services& services, std::span<const std::uint8
     // Never over an input of the run; and only a file or a link is
     // replaced, never a directory, FIFO or device.
     const auto mayReplace = [&state](const DirectoryEntry& entry) {
-        if (entry.type == EntryType::Regular && state.ProtectedInputs.count(entry.identity))
+        if ((entry.type == EntryType::Regular || entry.type == EntryType::Link) &&
+            state.ProtectedInputs.count(entry.identity))
             return ReplaceDecision{ReplaceDecision::Verdict::Refuse, EEXIST};
         return OnlyFilesAndLinks(entry);
     };

@@ -157,6 +157,22 @@ TEST(SafeWriting, SelectedInputsAreNeverReplaced) {
     }
 }
 
+TEST(SafeWriting, AModuleListedByALinkKeepsItsLink) {
+    // The link is what the user selected: an output of that name must not
+    // replace it, though a link elsewhere would be replaced.
+    TempDir dir;
+    TempDir elsewhere;
+    const auto target = elsewhere.Write("real.mod", ModWith({30}));
+    dir.Write("x.mod", ModWith({10, 20}));
+    std::filesystem::create_symlink(target, dir / "0_x.mod");
+    RunHarness h;
+    h.Run(ListOf(dir.path(), {"0_x.mod", "x.mod"}), dir.path());
+    EXPECT_TRUE(std::filesystem::is_symlink(dir / "0_x.mod"));
+    EXPECT_EQ(h.recorder.errors, std::vector<std::string>{"Failed to create: " + dir / "0_x.mod"});
+    EXPECT_EQ(ReadAll(dir / "1_x.mod"), Bytes(20, 2));
+    EXPECT_EQ(ReadAll(dir / "0_0_x.mod"), Bytes(30, 1));
+}
+
 TEST(SafeWriting, NoPathIsWrittenTwiceInOneRun) {
     TempDir a;
     TempDir b;
