@@ -395,15 +395,9 @@ int RunCli(int argc, const char* const* argv, CliIo& io, const CliHooks& hooks) 
         const auto [directory, name] = SplitPath(options.manifest);
         int openError = 0;
         const DirHandle dir = posix.OpenDirectory(directory, openError);
-        const auto mayReplace = [&state](const DirectoryEntry& entry) {
-            if ((entry.type == EntryType::Regular || entry.type == EntryType::Link) &&
-                state.ProtectedInputs.count(entry.identity))
-                return ReplaceDecision{ReplaceDecision::Verdict::Refuse, EEXIST};
-            return OnlyFilesAndLinks(entry);
-        };
         const std::string& text = run.manifest();
         const WriteResult written = posix.WriteFileAt(
-            dir, name, {reinterpret_cast<const std::uint8_t*>(text.data()), text.size()}, mayReplace);
+            dir, name, {reinterpret_cast<const std::uint8_t*>(text.data()), text.size()}, ProtectingInputs(state));
         posix.CloseDirectory(dir);
         if (written.status != WriteStatus::Ok) {
             const std::string reason = written.status == WriteStatus::Refused ? std::string(kWouldReplaceInput)

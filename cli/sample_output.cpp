@@ -6,9 +6,12 @@
 
 namespace vorneck {
 
+bool NeedsDecoding(const SampleInfo& sample) {
+    return sample.decoded && sample.encoding != DecodedPcm(sample.encoding.bits, sample.encoding.channels);
+}
+
 std::vector<std::uint8_t> RawForm(const SampleInfo& sample, std::span<const std::uint8_t> stored) {
-    if (!sample.decoded || sample.encoding == DecodedPcm(sample.encoding.bits, sample.encoding.channels))
-        return {stored.begin(), stored.end()};
+    if (!NeedsDecoding(sample)) return {stored.begin(), stored.end()};
     return ToDecodedPcm(sample.encoding, stored);
 }
 
@@ -32,7 +35,7 @@ std::string CliSampleOutput::FileName(const SampleContext& sample, std::uint64_t
 PreparedSample CliSampleOutput::Prepare(const SampleContext& sample, std::span<const std::uint8_t> stored) {
     PreparedSample prepared;
     const SampleInfo info = sample.sample ? *sample.sample : SampleInfo{};
-    const bool converted = info.decoded && info.encoding != DecodedPcm(info.encoding.bits, info.encoding.channels);
+    const bool converted = NeedsDecoding(info);
     std::vector<std::uint8_t> raw;
     if (converted) raw = ToDecodedPcm(info.encoding, stored);
     const std::span<const std::uint8_t> rawBytes = converted ? std::span<const std::uint8_t>(raw) : stored;

@@ -15,9 +15,12 @@
 
 namespace vorneck {
 
-// The bytes a sample is written as in raw form: what the module stores, or,
-// for a sample the module stores in another form (16-bit big-endian, one
-// channel after the other), the decoded PCM.
+// Whether a sample's raw form differs from what the module stores: a sample
+// handed over for decoding (16-bit big-endian, one channel after the
+// other) is written as decoded PCM.
+bool NeedsDecoding(const SampleInfo& sample);
+
+// The bytes a sample is written as in raw form.
 std::vector<std::uint8_t> RawForm(const SampleInfo& sample, std::span<const std::uint8_t> stored);
 
 class CliSampleOutput : public SampleOutput {

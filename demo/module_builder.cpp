@@ -321,7 +321,11 @@ std::vector<DemoFile> DemoSet() {
 }
 
 bool WriteDemoSet(const std::string& directory, std::string* error) {
-    for (const auto& file : DemoSet()) {
+    return WriteFiles(DemoSet(), directory, error);
+}
+
+bool WriteFiles(const std::vector<DemoFile>& files, const std::string& directory, std::string* error) {
+    for (const auto& file : files) {
         const std::string path = directory + "/" + file.name;
         std::ofstream out(path, std::ios::binary | std::ios::trunc);
         out.write(reinterpret_cast<const char*>(file.bytes.data()),

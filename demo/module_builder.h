@@ -91,5 +91,7 @@ std::vector<DemoFile> DemoSet();
 
 // Writes DemoSet() into an existing directory; false with errno on failure.
 bool WriteDemoSet(const std::string& directory, std::string* error = nullptr);
+// The same for any set of files.
+bool WriteFiles(const std::vector<DemoFile>& files, const std::string& directory, std::string* error = nullptr);
 
 }  // namespace vorneck::demo

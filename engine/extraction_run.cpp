@@ -35,10 +35,9 @@ bool ReserveImage(ExtractionState& state, std::uint64_t size, std::uint64_t keep
     if (size > state.ModuleImageLimit || size > PTRDIFF_MAX) return false;
     // Round up a little so that a run over modules of similar sizes does not
     // reallocate for each one.
-    const std::uint64_t rounded = std::min<std::uint64_t>(
+    const std::uint64_t capacity = std::min<std::uint64_t>(
         std::max<std::uint64_t>(size, state.ModuleImageCapacity + state.ModuleImageCapacity / 4),
         state.ModuleImageLimit);
-    const std::uint64_t capacity = std::max(size, rounded);
     std::unique_ptr<std::uint8_t[]> image(new (std::nothrow) std::uint8_t[capacity]);
     if (!image) return false;
     if (keep > 0) std::memcpy(image.get(), state.ModuleImage.get(), keep);

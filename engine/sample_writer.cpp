@@ -160,15 +160,7 @@ void Save(ExtractionState& state, Services& services, std::span<const std::uint8
     const std::span<const std::uint8_t> bytes =
         prepared.useStored ? stored : std::span<const std::uint8_t>(prepared.bytes);
 
-    // Never over an input of the run; and only a file or a link is
-    // replaced, never a directory, FIFO or device.
-    const auto mayReplace = [&state](const DirectoryEntry& entry) {
-        if ((entry.type == EntryType::Regular || entry.type == EntryType::Link) &&
-            state.ProtectedInputs.count(entry.identity))
-            return ReplaceDecision{ReplaceDecision::Verdict::Refuse, EEXIST};
-        return OnlyFilesAndLinks(entry);
-    };
-    const WriteResult result = services.files.WriteFileAt(dir, name, bytes, mayReplace);
+    const WriteResult result = services.files.WriteFileAt(dir, name, bytes, ProtectingInputs(state));
     if (result.status == WriteStatus::Refused) return fail(kCreateFailedPrefix, 0, kWouldReplaceInput);
     if (result.status == WriteStatus::CreateFailed) return fail(kCreateFailedPrefix, result.error, nullptr);
     if (result.status == WriteStatus::WriteFailed) return fail(kWriteFailedPrefix, result.error, nullptr);
@@ -182,6 +174,15 @@ void Save(ExtractionState& state, Services& services, std::span<const std::uint8
 }
 
 }  // namespace
+
+ReplaceCheck ProtectingInputs(const ExtractionState& state) {
+    return [&state](const DirectoryEntry& entry) {
+        if ((entry.type == EntryType::Regular || entry.type == EntryType::Link) &&
+            state.ProtectedInputs.count(entry.identity))
+            return ReplaceDecision{ReplaceDecision::Verdict::Refuse, EEXIST};
+        return OnlyFilesAndLinks(entry);
+    };
+}
 
 std::string SamplePrefix(std::int64_t number) {
     std::string prefix = std::to_string(number) + "_";

@@ -29,6 +29,10 @@ std::string CutAtCharacter(const std::string& text, std::uint64_t maxBytes);
 // when the whole would be longer than `maxBytes`.
 std::string DefaultSampleName(std::int64_t number, const std::string& moduleName, std::uint64_t maxBytes);
 
+// The rule every output of a run is written under: never over a module of
+// the run (or the link it was listed by), and only over a file or a link.
+ReplaceCheck ProtectingInputs(const ExtractionState& state);
+
 // Writes `length` bytes of the current module from `offset` as sample
 // `number`. Lengths of 0 or less write nothing. The range is cut to the
 // bytes of the current file; a range cut short, or lying wholly outside,
