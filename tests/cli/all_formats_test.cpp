@@ -10,6 +10,7 @@
 #include "cli/other_formats.h"
 #include "demo/tracker_builder.h"
 #include "engine/sample_writer.h"
+#include "export/manifest.h"
 #include "tests/cli/cli_runner.h"
 #include "tests/export/audio_readback.h"
 #include "tests/support/engine_fixtures.h"
@@ -154,6 +155,31 @@ TEST(CliAllFormats, LibraryFailuresCostOneFile) {
     }
     const auto r = RunBinary({"-q", "-a", "-o", out.path(), src / "a.xm", src / "b.mod"});
     EXPECT_EQ(r.status, 0) << r.err;
+}
+
+TEST(CliAllFormats, TheManifestHashesTheRawFormOfWideMmdSamples) {
+    demo::MmdRecipe recipe;
+    recipe.instruments = {{false, 16, {0x12, 0x34, 0xFE, 0xDC}, {}},
+                          {false, 32, {1, 2, 3, 0xF4, 0xF5, 0xF6}, 3},
+                          {false, 48, {0, 1, 0, 2, 0xFF, 0xFF, 0xFF, 0xFE}, 4}};
+    TempDir src;
+    src.Write("wide.med", demo::BuildMmd(recipe));
+    TempDir raw;
+    TempDir wav;
+    TempDir lists;
+    ASSERT_EQ(RunBinary({"-q", "-a", "--manifest", lists / "raw.jsonl", "-o", raw.path(), src.path()}).status, 0);
+    ASSERT_EQ(RunBinary({"-q", "-a", "-f", "wav", "--manifest", lists / "wav.jsonl", "-o", wav.path(), src.path()})
+                  .status,
+              0);
+    const auto rawLines = ManifestLines(lists / "raw.jsonl");
+    const auto wavLines = ManifestLines(lists / "wav.jsonl");
+    ASSERT_EQ(rawLines.size(), 3u);
+    ASSERT_EQ(wavLines.size(), 3u);
+    for (std::size_t i = 0; i < 3; ++i) {
+        // The hash is of the file raw output writes, whatever the format asked for.
+        EXPECT_EQ(rawLines[i]["sha256"], Sha256Hex(ReadAll(rawLines[i]["output"].get<std::string>()))) << i;
+        EXPECT_EQ(wavLines[i]["sha256"], rawLines[i]["sha256"]) << i;
+    }
 }
 
 }  // namespace

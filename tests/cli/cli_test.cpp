@@ -4,12 +4,15 @@
 #include <gtest/gtest.h>
 #include <fcntl.h>
 #include <pty.h>
+#include <signal.h>
 #include <sys/mman.h>
 #include <sys/mount.h>
 #include <sys/stat.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
 #include <algorithm>
+#include <cstring>
 #include <map>
 #include <filesystem>
 #include <set>
@@ -410,6 +413,118 @@ TEST(CliRun, InProcessMatchesTheBinary) {
     EXPECT_EQ(here.status, there.status);
     EXPECT_EQ(here.out, there.out);
     EXPECT_EQ(here.err, there.err);
+}
+
+TEST(CliExitStatus, NothingSelectedIsAUsageError) {
+    TempDir src;
+    TempDir out;
+    src.Write("a.mod", Mod(1));
+    src.Mkdir("empty");
+    // A pattern that matches no file, and a folder without files: the run
+    // does not start, as the window refuses a run with nothing selected.
+    for (const auto& args : std::vector<std::vector<std::string>>{{"-p", "*.xm", "-o", out.path(), src.path()},
+                                                                  {"-o", out.path(), src / "empty"}}) {
+        const CliResult r = RunBinary(args);
+        EXPECT_EQ(r.status, 2) << args[1];
+        EXPECT_EQ(r.err, "No source modules selected.\n") << args[1];
+        EXPECT_EQ(r.out, "") << args[1];
+    }
+    EXPECT_TRUE(FilesIn(out.path()).empty());
+}
+
+TEST(CliSources, PatternsIgnoreLetterCaseUnlessAsked) {
+    TempDir src;
+    src.Write("LOUD.MOD", Mod(1));
+    src.Write("quiet.mod", Mod(1));
+    TempDir any;
+    EXPECT_EQ(RunBinary({"-q", "-p", "*.mod", "-o", any.path(), src.path()}).status, 0);
+    EXPECT_EQ(FilesIn(any.path()), (std::vector<std::string>{"0_LOUD.MOD", "0_quiet.mod"}));
+    TempDir exact;
+    EXPECT_EQ(RunBinary({"-q", "-c", "-p", "*.mod", "-o", exact.path(), src.path()}).status, 0);
+    EXPECT_EQ(FilesIn(exact.path()), std::vector<std::string>{"0_quiet.mod"});
+    TempDir upper;
+    EXPECT_EQ(RunBinary({"-q", "--match-case", "-p", "*.MOD", "-o", upper.path(), src.path()}).status, 0);
+    EXPECT_EQ(FilesIn(upper.path()), std::vector<std::string>{"0_LOUD.MOD"});
+}
+
+TEST(CliSources, AFolderNamedTwiceIsTakenOnce) {
+    TempDir src;
+    src.Write("a.mod", Mod(2));
+    src.Write("sub/b.mod", Mod(1));
+    // The same folder spelled two ways.
+    TempDir out;
+    CliResult r = RunBinary({"-o", out.path(), src.path(), src.path() + "/"});
+    EXPECT_EQ(r.status, 0);
+    EXPECT_EQ(r.err, "");
+    EXPECT_EQ(r.out, "Vorneck completed.\nMods Processed: 1\nSamples saved: 2\n");
+    // A folder that a recursive walk of another one reaches anyway.
+    TempDir tree;
+    r = RunBinary({"-r", "-o", tree.path(), src.path(), src / "sub"});
+    EXPECT_EQ(r.status, 0);
+    EXPECT_EQ(r.err, "");
+    EXPECT_EQ(r.out, "Vorneck completed.\nMods Processed: 2\nSamples saved: 3\n");
+    EXPECT_EQ(FilesIn(tree.path()), (std::vector<std::string>{"0_a.mod", "1_a.mod", "sub/", "sub/0_b.mod"}));
+}
+
+// Runs vorneck-cli with `signal` ignored or not, sends that signal once the
+// first records arrive (the program is then still printing: its records are
+// more than a pipe holds), and reads on to the end.
+CliResult SignalledWhilePrinting(const std::vector<std::string>& args, int signal, bool ignored) {
+    CliResult result;
+    int out[2];
+    if (::pipe2(out, O_CLOEXEC) != 0) return result;
+    const int err = ::memfd_create("err", MFD_CLOEXEC);
+    const pid_t child = ::fork();
+    if (child == 0) {
+        ::dup2(out[1], STDOUT_FILENO);
+        ::dup2(err, STDERR_FILENO);
+        ::signal(signal, ignored ? SIG_IGN : SIG_DFL);
+        std::vector<std::string> all = args;
+        all.insert(all.begin(), VORNECK_CLI_PATH);
+        std::vector<char*> argv;
+        for (auto& a : all) argv.push_back(a.data());
+        argv.push_back(nullptr);
+        ::execv(VORNECK_CLI_PATH, argv.data());
+        ::_exit(127);
+    }
+    ::close(out[1]);
+    bool sent = false;
+    char buffer[4096];
+    for (ssize_t n; (n = ::read(out[0], buffer, sizeof buffer)) > 0;) {
+        result.out.append(buffer, static_cast<std::size_t>(n));
+        if (!sent) sent = ::kill(child, signal) == 0;
+    }
+    ::close(out[0]);
+    int status = 0;
+    ::waitpid(child, &status, 0);
+    if (WIFEXITED(status)) result.status = WEXITSTATUS(status);
+    if (WIFSIGNALED(status)) result.signal = WTERMSIG(status);
+    result.err.resize(4096);
+    const ssize_t n = ::pread(err, result.err.data(), result.err.size(), 0);
+    result.err.resize(n > 0 ? static_cast<std::size_t>(n) : 0);
+    ::close(err);
+    return result;
+}
+
+TEST(CliStreams, SignalsTheCallerIgnoresStayIgnored) {
+    TempDir src;
+    TempDir out;
+    for (int i = 0; i < 40; ++i) src.Write("m" + std::to_string(i) + ".mod", Mod(31));
+    // Long names make the records far more than a pipe holds.
+    const std::vector<std::string> args = {"-n", "--name", "{stem}-{slot}-" + std::string(200, 'x'), "-o",
+                                           out.path(), src.path()};
+    for (const int signal : {SIGHUP, SIGINT, SIGTERM}) {
+        // By default the signal ends the program, as it ends any other.
+        const CliResult plain = SignalledWhilePrinting(args, signal, false);
+        EXPECT_EQ(plain.signal, signal);
+        // Started with it ignored (nohup, a background job of a script), the
+        // program does not die of it: the run completes.
+        const CliResult ignored = SignalledWhilePrinting(args, signal, true);
+        EXPECT_EQ(ignored.signal, 0) << strsignal(signal);
+        EXPECT_EQ(ignored.status, 0) << strsignal(signal);
+        EXPECT_EQ(Lines(ignored.out).size(), 40u * 31u) << strsignal(signal);
+        EXPECT_EQ(ignored.err, "Mods to process: 40\nSamples to save: 1240\n") << strsignal(signal);
+    }
 }
 
 }  // namespace

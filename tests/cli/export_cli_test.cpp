@@ -282,5 +282,41 @@ TEST(CliExport, DuplicatesAreWrittenOnce) {
     EXPECT_EQ(lines[4]["duplicate_of"], out / "1_a.mod");
 }
 
+TEST(CliExport, ASkippedDuplicateKeepsTheNamesAfterIt) {
+    TempDir src;
+    demo::ModRecipe first;
+    first.samples = {{"", Bytes(100, 1)}, {"", Bytes(100, 1)}, {"", Bytes(50, 2)}};
+    src.Write("a.mod", demo::BuildMod(first));
+    demo::ModRecipe second;
+    second.samples = {{"", Bytes(50, 2)}, {"", Bytes(30, 3)}};
+    src.Write("b.mod", demo::BuildMod(second));
+    TempDir out;
+    const auto r = RunBinary({"-q", "--dedupe", "-o", out.path(), src.path()});
+    EXPECT_EQ(r.status, 0) << r.err;
+    // Each sample has the name it has without --dedupe, or none.
+    EXPECT_EQ(FilesIn(out.path()), (std::vector<std::string>{"0_a.mod", "1_b.mod", "2_a.mod"}));
+    EXPECT_EQ(ReadAll(out / "2_a.mod"), Bytes(50, 2));
+    EXPECT_EQ(ReadAll(out / "1_b.mod"), Bytes(30, 3));
+}
+
+TEST(CliExport, TheManifestNeverReplacesAModuleOfTheRun) {
+    TempDir src;
+    TempDir out;
+    demo::ModRecipe recipe;
+    recipe.samples = {{"", Bytes(10, 1)}};
+    const Bytes mod = demo::BuildMod(recipe);
+    const std::string module = src.Write("a.mod", mod);
+    for (const bool dryRun : {false, true}) {
+        std::vector<std::string> args = {"-q", "--manifest", module, "-o", out.path(), module};
+        if (dryRun) args.insert(args.begin(), "-n");
+        const auto r = RunBinary(args);
+        EXPECT_EQ(r.status, 1) << dryRun;
+        EXPECT_NE(r.err.find(module), std::string::npos) << r.err;
+        EXPECT_EQ(ReadAll(module), mod) << dryRun;
+    }
+    // The samples themselves were written.
+    EXPECT_EQ(FilesIn(out.path()), std::vector<std::string>{"0_a.mod"});
+}
+
 }  // namespace
 }  // namespace vorneck

@@ -261,5 +261,30 @@ TEST(ExtractionRun, DamagedModuleGetsOneMessageAndStillCounts) {
     EXPECT_EQ(testing::ReadAll(out / "2_cut.mod").size(), 40u);
 }
 
+TEST(ExtractionRun, AStopEndsTheRunAfterTheCurrentModule) {
+    TempDir src;
+    TempDir out;
+    src.Write("a.mod", SmallMod(2));
+    src.Write("b.mod", SmallMod(2));
+    src.Write("c.med", SmallMmd());
+    const auto list = ListOf(src.path(), {"a.mod", "b.mod", "c.med"});
+    RunHarness h;
+    h.recorder.onEntryDone = [&](std::uint64_t done, std::uint64_t) {
+        if (done == 1) h.state.StopRequested = true;
+    };
+    EXPECT_EQ(h.Run(list, out.path()), RunOutcome::Completed);
+    // The modules after the stop are not even opened.
+    EXPECT_EQ(h.files.read, std::vector<std::string>{src / "a.mod"});
+    EXPECT_EQ(testing::FilesIn(out.path()), (std::vector<std::string>{"0_a.mod", "1_a.mod"}));
+    EXPECT_EQ(h.state.ModsProcessed, 1);
+
+    // The stop belongs to that run: the next one goes through every module.
+    h.recorder.onEntryDone = nullptr;
+    h.files.read.clear();
+    h.Run(list, out.path());
+    EXPECT_EQ(h.files.read.size(), 3u);
+    EXPECT_EQ(h.state.ModsProcessed, 4);
+}
+
 }  // namespace
 }  // namespace vorneck

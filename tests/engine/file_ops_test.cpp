@@ -234,5 +234,26 @@ TEST(PosixFileOps, AnInterruptedWriteLeavesNothingBehind) {
     }
 }
 
+TEST(PosixFileOps, TheSubdirectoryOpenerStaysBelowItsParent) {
+    TempDir base;
+    const std::string inner = base.Mkdir("inner");
+    base.Mkdir("inner/d");
+    PosixFileOps ops;
+    OpenDir in(ops, inner);
+    // Whatever its callers pass, no name leads up or sideways out of the
+    // directory, nor back to the directory itself.
+    for (const std::string name : {"..", ".", "../inner", "d/..", "d/", ""}) {
+        int error = 0;
+        const DirHandle dir = ops.OpenSubdirectory(in.handle, name, error);
+        EXPECT_EQ(dir, kNoDirectory) << name;
+        EXPECT_NE(error, 0) << name;
+        ops.CloseDirectory(dir);
+    }
+    int error = 0;
+    const DirHandle d = ops.OpenSubdirectory(in.handle, "d", error);
+    EXPECT_NE(d, kNoDirectory);
+    ops.CloseDirectory(d);
+}
+
 }  // namespace
 }  // namespace vorneck

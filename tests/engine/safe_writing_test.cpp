@@ -319,5 +319,27 @@ TEST(SafeWriting, ANameLongerThanTheFileSystemTakesIsShortened) {
                                                              "a-long-modul/1_a-long-mod"}));
 }
 
+TEST(SafeWriting, SamplesThatExactlyFillTheModuleAreAllWritten) {
+    // The module padded so that its size is a whole number of copies of its
+    // one instrument: those copies fit, to the last byte.
+    const Bytes module = OneInstrumentEverywhere();
+    const std::size_t copy = 4000;
+    const std::size_t copies = module.size() / copy + 1;
+    ASSERT_GE(copies, 2u);
+    for (const std::size_t size : {copies * copy, copies * copy - 1}) {
+        TempDir src;
+        TempDir out;
+        Bytes padded = module;
+        padded.resize(size, 0);
+        src.Write("full.med", padded);
+        RunHarness h;
+        h.Run(ListOf(src.path(), {"full.med"}), out.path());
+        const bool fits = size == copies * copy;
+        EXPECT_EQ(h.state.SamplesSaved, static_cast<std::int64_t>(fits ? copies : copies - 1)) << size;
+        EXPECT_EQ(h.recorder.errors.size(), 1u) << size;  // the later slots still pass the bound
+        EXPECT_EQ(h.recorder.events[fits ? copies : copies - 1].fate, SampleFate::Skipped) << size;
+    }
+}
+
 }  // namespace
 }  // namespace vorneck

@@ -345,5 +345,25 @@ TEST(AudioEdges, EmptySampleAndLoopBeyondTheEnd) {
     EXPECT_EQ(Be32(FindChunk(file, "VHDR")->data, 16), 0x10000u);
 }
 
+TEST(AudioEdges, SvxTakesEveryRateItsHeaderHolds) {
+    // The header's rate field has 16 bits: 65535 Hz is the last rate it holds.
+    SampleInfo top;
+    top.rate = 65535;
+    Bytes file;
+    std::string error;
+    ASSERT_TRUE(EncodeAudio(AudioFormat::Svx8, top, {}, Bytes(100, 5), file, error)) << error;
+    const auto vhdr = FindChunk(file, "VHDR");
+    ASSERT_TRUE(vhdr);
+    EXPECT_EQ(Be16(vhdr->data, 12), 65535u);
+    const auto back = ReadWithSndfile(file);
+    ASSERT_TRUE(back.opened) << back.error;
+    EXPECT_EQ(back.info.samplerate, 65535);
+
+    SampleInfo beyond;
+    beyond.rate = 65536;
+    EXPECT_FALSE(EncodeAudio(AudioFormat::Svx8, beyond, {}, Bytes(100, 5), file, error));
+    EXPECT_TRUE(file.empty());
+}
+
 }  // namespace
 }  // namespace vorneck

@@ -315,5 +315,45 @@ TEST_F(ChildFailures, IgnoredSigchldStillGivesAResult) {
     EXPECT_EQ(crashed.status, LibraryStatus::Failed);
 }
 
+// The wall-clock limit needs its caller running. A caller that is stopped
+// (Ctrl+Z stops the terminal's foreground group, and the child has a group
+// of its own) must not leave a spinning child running on: it ends at its
+// CPU-time limit.
+TEST_F(ChildFailures, ASpinningChildEndsAtItsCpuLimitWhileItsCallerIsStopped) {
+    const std::string pidFile = dir_ / "spinner";
+    const pid_t caller = ::fork();
+    ASSERT_GE(caller, 0);
+    if (caller == 0) {
+        WithHook([&](int) {
+            std::ofstream(pidFile + ".new") << ::getpid();
+            std::filesystem::rename(pidFile + ".new", pidFile);
+            ::kill(::getppid(), SIGSTOP);
+            volatile unsigned spin = 0;
+            for (;;) spin = spin + 1u;
+        });
+        ::_exit(0);
+    }
+    int status = 0;
+    ASSERT_EQ(::waitpid(caller, &status, WUNTRACED), caller);
+    ASSERT_TRUE(WIFSTOPPED(status));
+    pid_t spinner = 0;
+    std::ifstream(pidFile) >> spinner;
+    EXPECT_GT(spinner, 0);
+
+    // Gone, or a zombie its stopped caller has yet to collect.
+    bool ended = spinner <= 0;
+    const auto stopped = Clock::now();
+    while (!ended && Clock::now() - stopped < std::chrono::seconds(60)) {
+        std::ifstream stat("/proc/" + std::to_string(spinner) + "/stat");
+        std::string pid, name, state;
+        ended = !(stat && (stat >> pid >> name >> state)) || state == "Z";
+        if (!ended) std::this_thread::sleep_for(std::chrono::milliseconds(20));
+    }
+    EXPECT_TRUE(ended) << "the child ran on while its caller was stopped";
+    ::kill(caller, SIGCONT);
+    ASSERT_EQ(::waitpid(caller, &status, 0), caller);
+    EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0);
+}
+
 }  // namespace
 }  // namespace vorneck
