@@ -369,6 +369,7 @@ int RunCli(int argc, const char* const* argv, CliIo& io, const CliHooks& hooks) 
     Services services{options.dryRun ? static_cast<FileOps&>(dry) : posix, run, run, &run, &output,
                       options.allFormats ? &otherFormats : nullptr};
     state.DecodeWideMmd = options.allFormats;
+    state.ReadTrackerFormats = options.allFormats;
     const RunOutcome outcome = ExtractSelected(state, list, {options.dest, options.perModule}, services);
     if (outcome == RunOutcome::NoMemory && run.noMemory()) run.ReportEmptyFiles();
     io.ClearProgress();
