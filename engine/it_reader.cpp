@@ -12,6 +12,7 @@
 // Uncompressed stereo data is the left channel's frames, then the right
 // channel's; compressed stereo data one compressed stream per channel.
 #include <algorithm>
+#include <string>
 #include <vector>
 
 #include "engine/byte_reader.h"
@@ -32,6 +33,19 @@ void SetLoop(LoopMode& mode, std::uint64_t& start, std::uint64_t& end, bool on, 
     end = loopEnd;
 }
 
+// The name of the first instrument ("IMPI": name at 32, then from 64 a
+// note, sample pair for each of 120 notes) that plays sample `slot`: what
+// a sample without a name of its own is known by.
+std::string InstrumentNameFor(const ByteReader& reader, std::int64_t table, std::uint32_t instruments, std::int64_t slot) {
+    for (std::uint32_t i = 0; i < instruments; ++i) {
+        const auto at = reader.u32le(table + 4 * std::int64_t{i});
+        if (!at || !reader.contains(*at, 64 + 240) || !reader.matches(*at, "IMPI")) continue;
+        for (std::int64_t note = 0; note < 120; ++note)
+            if (*reader.u8(*at + 65 + 2 * note) == slot) return reader.text(*at + 32, 26);
+    }
+    return {};
+}
+
 }  // namespace
 
 void ExtractItSamples(ExtractionState& state, Services& services) {
@@ -46,7 +60,8 @@ void ExtractItSamples(ExtractionState& state, Services& services) {
         state.ModuleDamaged = true;
         return;
     }
-    const std::int64_t table = 0xC0 + std::int64_t{*orders} + 4 * std::int64_t{*instruments};
+    const std::int64_t instrumentTable = 0xC0 + std::int64_t{*orders};
+    const std::int64_t table = instrumentTable + 4 * std::int64_t{*instruments};
 
     for (std::int64_t i = 0; i < *samples; ++i) {
         const auto at = reader.u32le(table + 4 * i);
@@ -67,6 +82,7 @@ void ExtractItSamples(ExtractionState& state, Services& services) {
         SampleInfo info;
         info.slot = static_cast<std::int32_t>(i + 1);
         info.name = reader.text(h + 20, 26);
+        if (info.name.empty()) info.name = InstrumentNameFor(reader, instrumentTable, *instruments, i + 1);
         info.volume = std::min<std::int32_t>(*reader.u8(h + 19), 64);
         info.rate = *reader.u32le(h + 60);
         info.decoded = true;

@@ -335,6 +335,18 @@ TEST(ItReader, PlainSamplesAndLoops) {
     EXPECT_EQ(info.sustainEnd, 800u);
     EXPECT_EQ(run.events()[3].info.loopMode, LoopMode::PingPong);
     EXPECT_EQ(run.h.recorder.written[1].length, 600u * 4);
+
+    // A sample without a name is known by the instrument that plays it;
+    // MPTM is IT with more after it.
+    recipe.samples[4].name.clear();
+    recipe.instruments = {{"first", 0}, {"stereo \xE9", 4}};
+    Bytes mptm = demo::BuildIt(recipe);
+    mptm[40] = 0x89, mptm[41] = 0x08;
+    for (const char c : std::string("228\x04") + std::string(64, 'x')) mptm.push_back(static_cast<std::uint8_t>(c));
+    TrackerRun named(mptm, "tune.mptm");
+    ExpectSamples(named, recipe.samples);
+    EXPECT_EQ(named.events()[4].info.name, "stereo \xE9");
+    EXPECT_EQ(named.events()[0].info.name, recipe.samples[0].name);
 }
 
 TEST(ItReader, CompressedSamples) {
