@@ -134,7 +134,7 @@ Bytes BuildXm(const XmRecipe& recipe) {
     PutText(out, 17, recipe.title, 20);
     out[37] = 0x1A;
     PutText(out, 38, "FastTracker v2.00   ", 20);
-    PutLe16(out, 58, 0x0104);
+    PutLe16(out, 58, recipe.version);
     PutLe32(out, 60, 276);
     PutLe16(out, 64, 1);  // song length
     PutLe16(out, 66, 0);  // restart
@@ -162,12 +162,21 @@ Bytes BuildXm(const XmRecipe& recipe) {
             }
         }
     }
-    Bytes pattern(9, 0);
-    PutLe32(pattern, 0, 9);
-    PutLe16(pattern, 5, 64);
-    PutLe16(pattern, 7, static_cast<std::uint16_t>(cells.size()));
-    Append(out, pattern);
-    Append(out, cells);
+    // Version 1.02 keeps the row count in one byte (less one).
+    const bool v102 = recipe.version == 0x0102;
+    Bytes pattern(v102 ? 8 : 9, 0);
+    PutLe32(pattern, 0, static_cast<std::uint32_t>(pattern.size()));
+    if (v102)
+        pattern[5] = 63;
+    else
+        PutLe16(pattern, 5, 64);
+    PutLe16(pattern, v102 ? 6 : 7, static_cast<std::uint16_t>(cells.size()));
+    Append(pattern, cells);
+    // Before version 1.04 the instruments come first, then the patterns,
+    // then every sample's data.
+    const bool old = recipe.version < 0x0104;
+    Bytes allData;
+    if (!old) Append(out, pattern);
 
     for (const auto& instrument : recipe.instruments) {
         Check(instrument.samples.size() <= 16, "an XM instrument has at most 16 samples");
@@ -219,7 +228,11 @@ Bytes BuildXm(const XmRecipe& recipe) {
                 Append(data, StoredLe(deltas, s.bits, false));
             }
         }
-        Append(out, data);
+        Append(old ? allData : out, data);
+    }
+    if (old) {
+        Append(out, pattern);
+        Append(out, allData);
     }
     return out;
 }

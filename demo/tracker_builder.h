@@ -58,10 +58,12 @@ struct XmInstrument {
 struct XmRecipe {
     std::string title = "vorneck xm";
     std::uint16_t channels = 4;
+    std::uint16_t version = 0x0104;  // 0x0102, 0x0103 or 0x0104
     std::vector<XmInstrument> instruments;
 };
 
-// FastTracker 2 module, version 1.04: delta-coded sample data. Stereo
+// FastTracker 2 module (version 1.04, or the older layout of 1.02 and 1.03):
+// delta-coded sample data. Stereo
 // samples hold the left channel, then the right, each coded on its own.
 Bytes BuildXm(const XmRecipe& recipe);
 

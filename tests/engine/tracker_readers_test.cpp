@@ -283,6 +283,21 @@ TEST(XmReader, EveryKindOfSample) {
     EXPECT_TRUE(short_.Damaged());
 }
 
+TEST(XmReader, OlderVersionsKeepTheirSamplesAfterThePatterns) {
+    for (const std::uint16_t version : {0x0102, 0x0103}) {
+        demo::XmRecipe recipe;
+        recipe.version = version;
+        const std::vector<TrackerSample> samples = {Sample(8, 700), Sample(16, 300, 2), Sample(8, 64)};
+        recipe.instruments = {{"a", {samples[0]}}, {"b", {samples[1], samples[2]}}};
+        const Bytes module = demo::BuildXm(recipe);
+        TrackerRun run(module, "old.xm");
+        SCOPED_TRACE(version);
+        ExpectSamples(run, samples);
+        EXPECT_FALSE(run.Damaged());
+        EXPECT_EQ(run.h.recorder.written[2].offset + 64, module.size());
+    }
+}
+
 TEST(S3mReader, SignedUnsignedStereoAndWide) {
     for (const bool isSigned : {false, true}) {
         demo::S3mRecipe recipe;
