@@ -65,7 +65,7 @@ std::vector<std::uint8_t> DecodeStoredPcm(const StoredPcm& layout, std::span<con
     complete = present == frames;
     std::vector<std::uint8_t> out(static_cast<std::size_t>(present * width * channels));
     const std::uint32_t flip = layout.isSigned ? 0 : (width == 1 ? 0x80u : 0x8000u);
-    for (std::uint64_t c = 0; c < channels; ++c) {
+    for (std::uint64_t c = 0; c < channels && present > 0; ++c) {
         const std::uint8_t* in = stored.data() + c * frames * width;
         std::uint32_t previous = 0;
         for (std::uint64_t f = 0; f < present; ++f) {
