@@ -24,7 +24,7 @@ constexpr std::int64_t kSampleHeaderSize = 40;
 
 struct XmSample {
     std::int64_t header = 0;
-    std::string instrumentName;
+    std::int64_t instrument = 0;  // its instrument's header: the name a nameless sample goes by
     std::int32_t slot = 0;
 };
 
@@ -58,7 +58,7 @@ void ReadSample(ExtractionState& state, Services& services, const ByteReader& re
     SampleInfo info;
     info.slot = s.slot;
     info.name = reader.text(h + 18, 22);
-    if (info.name.empty()) info.name = s.instrumentName;
+    if (info.name.empty()) info.name = reader.text(s.instrument + 4, 22);
     info.volume = std::min<std::int32_t>(reader.u8(h + 12).value_or(64), 64);
     info.finetune = reader.i8(h + 13).value_or(0);
     info.transpose = reader.i8(h + 16).value_or(0);
@@ -137,17 +137,18 @@ void ExtractXmSamples(ExtractionState& state, Services& services) {
             state.ModuleDamaged = true;
             return;
         }
-        const std::string name = reader.text(at + 4, 22);
+        const std::int64_t instrument = at;
         // An instrument header is at least as long as its fixed part.
         at += std::max<std::int64_t>(*size, *count ? 33 : 29);
-        std::vector<XmSample> samples;
-        for (std::uint32_t k = 0; k < *count; ++k) {
-            samples.push_back({at, name, ++slot});
-            at += kSampleHeaderSize;
-        }
-        if (!reader.contains(at - kSampleHeaderSize * *count, kSampleHeaderSize * *count)) {
+        if (!reader.contains(at, kSampleHeaderSize * *count)) {
             state.ModuleDamaged = true;
             return;
+        }
+        std::vector<XmSample> samples;
+        samples.reserve(*count);
+        for (std::uint32_t k = 0; k < *count; ++k) {
+            samples.push_back({at, instrument, ++slot});
+            at += kSampleHeaderSize;
         }
         if (old) {
             pending.insert(pending.end(), samples.begin(), samples.end());
