@@ -288,7 +288,8 @@ std::optional<int> Parse(int argc, const char* const* argv, Options& options, Cl
         ->type_name("FILE");
     app.add_flag("--dedupe", options.dedupe, "Do not write a sample again whose bytes equal one written before");
     app.add_flag("-a,--all-formats", options.allFormats,
-                 "Read every format the module library (libxmp) reads, and 16-bit and stereo MMD samples");
+                 "Read the tracker formats (MOD family, XM, S3M, IT), every other format the module library "
+                 "(libxmp) reads, and 16-bit and stereo MMD samples");
     app.add_flag("-q,--quiet", options.quiet,
                  "Print no closing summary, and no message for non-module files found in directories");
     app.add_option("SOURCE", options.sources, "Module files, or directories whose files are taken")
@@ -369,6 +370,7 @@ int RunCli(int argc, const char* const* argv, CliIo& io, const CliHooks& hooks) 
     Services services{options.dryRun ? static_cast<FileOps&>(dry) : posix, run, run, &run, &output,
                       options.allFormats ? &otherFormats : nullptr};
     state.DecodeWideMmd = options.allFormats;
+    state.ReadTrackerFormats = options.allFormats;
     const RunOutcome outcome = ExtractSelected(state, list, {options.dest, options.perModule}, services);
     if (outcome == RunOutcome::NoMemory && run.noMemory()) run.ReportEmptyFiles();
     io.ClearProgress();

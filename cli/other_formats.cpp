@@ -1,7 +1,10 @@
 // SPDX-License-Identifier: MIT
 #include "cli/other_formats.h"
 
+#include <tuple>
+
 #include "engine/sample_writer.h"
+#include "extra_formats/library_alterations.h"
 
 namespace vorneck {
 
@@ -37,8 +40,11 @@ FallbackResult OtherFormats::ExtractOther(ExtractionState& state, Services& serv
     // holds: the bound is the library path's own.
     state.ModuleOutputLimit = OutputBound(size, limits_);
     state.ModuleSampleNumber = 0;
-    for (const auto& sample : result.module.samples)
-        SaveSampleBytes(state, services, sample.pcm, state.ModuleSampleNumber, sample.info);
+    for (const auto& sample : result.module.samples) {
+        SampleInfo info = sample.info;
+        std::tie(info.alteredStart, info.alteredEnd) = LibraryAlteredFrames(info, sample.Frames());
+        SaveSampleBytes(state, services, sample.pcm, state.ModuleSampleNumber, info);
+    }
     return FallbackResult::Extracted;
 }
 

@@ -89,6 +89,10 @@ private:
 };
 
 std::uint8_t AmigaChannels(const std::string& signature) {
+    if (signature == "CD61") return 6;
+    if (signature.size() == 4 && (signature.substr(0, 3) == "FA0" || signature.substr(0, 3) == "TDZ"))
+        return static_cast<std::uint8_t>(signature[3] - '0');
+    if (signature == "EXO8") return 8;
     if (signature.size() == 4 && std::isdigit(static_cast<unsigned char>(signature[0])) && signature.substr(1) == "CHN")
         return static_cast<std::uint8_t>(signature[0] - '0');
     if (signature.size() == 4 && signature.substr(2) == "CH")
@@ -130,7 +134,7 @@ Bytes BuildXm(const XmRecipe& recipe) {
     PutText(out, 17, recipe.title, 20);
     out[37] = 0x1A;
     PutText(out, 38, "FastTracker v2.00   ", 20);
-    PutLe16(out, 58, 0x0104);
+    PutLe16(out, 58, recipe.version);
     PutLe32(out, 60, 276);
     PutLe16(out, 64, 1);  // song length
     PutLe16(out, 66, 0);  // restart
@@ -158,12 +162,21 @@ Bytes BuildXm(const XmRecipe& recipe) {
             }
         }
     }
-    Bytes pattern(9, 0);
-    PutLe32(pattern, 0, 9);
-    PutLe16(pattern, 5, 64);
-    PutLe16(pattern, 7, static_cast<std::uint16_t>(cells.size()));
-    Append(out, pattern);
-    Append(out, cells);
+    // Version 1.02 keeps the row count in one byte (less one).
+    const bool v102 = recipe.version == 0x0102;
+    Bytes pattern(v102 ? 8 : 9, 0);
+    PutLe32(pattern, 0, static_cast<std::uint32_t>(pattern.size()));
+    if (v102)
+        pattern[5] = 63;
+    else
+        PutLe16(pattern, 5, 64);
+    PutLe16(pattern, v102 ? 6 : 7, static_cast<std::uint16_t>(cells.size()));
+    Append(pattern, cells);
+    // Before version 1.04 the instruments come first, then the patterns,
+    // then every sample's data.
+    const bool old = recipe.version < 0x0104;
+    Bytes allData;
+    if (!old) Append(out, pattern);
 
     for (const auto& instrument : recipe.instruments) {
         Check(instrument.samples.size() <= 16, "an XM instrument has at most 16 samples");
@@ -182,8 +195,8 @@ Bytes BuildXm(const XmRecipe& recipe) {
         Bytes data;
         for (const auto& s : instrument.samples) {
             CheckSample(s);
-            Check(s.channels == 1, "XM samples are mono");
-            const std::uint32_t bytesPerFrame = s.bits / 8u;
+            Check(!s.adpcm || (s.bits == 8 && s.channels == 1), "XM ADPCM samples are 8-bit mono");
+            const std::uint32_t bytesPerFrame = s.bits / 8u * s.channels;
             Bytes sh(40, 0);
             PutLe32(sh, 0, static_cast<std::uint32_t>(s.Frames() * bytesPerFrame));
             if (s.loop != Loop::None) {
@@ -193,23 +206,33 @@ Bytes BuildXm(const XmRecipe& recipe) {
             sh[12] = s.volume;
             sh[13] = static_cast<std::uint8_t>(s.finetune);
             sh[14] = static_cast<std::uint8_t>((s.loop == Loop::Forward ? 1 : s.loop == Loop::PingPong ? 2 : 0) |
-                                               (s.bits == 16 ? 0x10 : 0));
+                                               (s.bits == 16 ? 0x10 : 0) | (s.channels == 2 ? 0x20 : 0));
             sh[15] = 128;  // panning
             sh[16] = static_cast<std::uint8_t>(s.relativeNote);
+            if (s.adpcm) sh[17] = 0xAD;
             PutText(sh, 18, s.name, 22);
             Append(out, sh);
-            // Sample data as differences from the previous value.
-            std::int32_t previous = 0;
-            std::vector<std::int32_t> deltas;
-            deltas.reserve(s.values.size());
-            for (const auto v : s.values) {
-                deltas.push_back(s.bits == 8 ? static_cast<std::int8_t>(v - previous)
-                                             : static_cast<std::int16_t>(v - previous));
-                previous = v;
+            if (s.adpcm) {
+                Append(data, EncodeAdpcm4(s.values));
+                continue;
             }
-            Append(data, StoredLe(deltas, s.bits, false));
+            // Sample data as differences from the previous value, channel by channel.
+            for (std::uint8_t c = 0; c < s.channels; ++c) {
+                std::int32_t previous = 0;
+                std::vector<std::int32_t> deltas;
+                for (const auto v : Channel(s, c)) {
+                    deltas.push_back(s.bits == 8 ? static_cast<std::int8_t>(v - previous)
+                                                 : static_cast<std::int16_t>(v - previous));
+                    previous = v;
+                }
+                Append(data, StoredLe(deltas, s.bits, false));
+            }
         }
-        Append(out, data);
+        Append(old ? allData : out, data);
+    }
+    if (old) {
+        Append(out, pattern);
+        Append(out, allData);
     }
     return out;
 }
@@ -432,10 +455,14 @@ Bytes BuildIt(const ItRecipe& recipe) {
         out[h + 18] = static_cast<std::uint8_t>((s.values.empty() ? 0 : 0x01) | (s.bits == 16 ? 0x02 : 0) |
                                                 (s.channels == 2 ? 0x04 : 0) | (compressed ? 0x08 : 0) |
                                                 (s.loop != Loop::None ? 0x10 : 0) |
-                                                (s.loop == Loop::PingPong ? 0x40 : 0));
+                                                (s.loop == Loop::PingPong ? 0x40 : 0) |
+                                                (s.sustain != Loop::None ? 0x20 : 0) |
+                                                (s.sustain == Loop::PingPong ? 0x80 : 0));
         out[h + 19] = s.volume;
         PutText(out, h + 20, s.name, 26);
-        out[h + 46] = static_cast<std::uint8_t>(0x01 | (recipe.compression == ItCompression::It215 ? 0x04 : 0));
+        Check(!compressed || (!s.delta && !s.unsignedData), "compressed IT samples are signed, not delta");
+        out[h + 46] = static_cast<std::uint8_t>((s.unsignedData ? 0 : 0x01) |
+                                                (recipe.compression == ItCompression::It215 || s.delta ? 0x04 : 0));
         out[h + 47] = 32;
         PutLe32(out, h + 48, static_cast<std::uint32_t>(s.Frames()));
         if (s.loop != Loop::None) {
@@ -443,13 +470,28 @@ Bytes BuildIt(const ItRecipe& recipe) {
             PutLe32(out, h + 56, s.loopEnd);
         }
         PutLe32(out, h + 60, s.c5speed);
+        if (s.sustain != Loop::None) {
+            PutLe32(out, h + 64, s.sustainStart);
+            PutLe32(out, h + 68, s.sustainEnd);
+        }
         if (s.values.empty()) continue;
         PutLe32(out, h + 72, static_cast<std::uint32_t>(out.size()));
         if (compressed) {
             for (std::uint8_t c = 0; c < s.channels; ++c)
                 Append(out, CompressIt214(Channel(s, c), s.bits, recipe.compression == ItCompression::It215));
+        } else if (s.delta) {
+            for (std::uint8_t c = 0; c < s.channels; ++c) {
+                std::int32_t previous = 0;
+                std::vector<std::int32_t> deltas;
+                for (const auto v : Channel(s, c)) {
+                    deltas.push_back(s.bits == 8 ? static_cast<std::int8_t>(v - previous)
+                                                 : static_cast<std::int16_t>(v - previous));
+                    previous = v;
+                }
+                Append(out, StoredLe(deltas, s.bits, false));
+            }
         } else {
-            Append(out, StoredBlocks(s, false));
+            Append(out, StoredBlocks(s, s.unsignedData));
         }
     }
     return out;
@@ -472,10 +514,15 @@ Bytes BuildAmigaModule(const AmigaRecipe& recipe) {
         Check(s.values.size() % 2 == 0, "Amiga sample lengths are whole words");
         Check(s.loop != Loop::PingPong, "Amiga modules have no ping-pong loops");
         Check(s.loop == Loop::None || (s.loopStart % 2 == 0 && s.loopEnd % 2 == 0), "Amiga loops are whole words");
-        data[i] = StoredLe(s.values, 8, false);
+        if (s.adpcm) {
+            data[i] = {'A', 'D', 'P', 'C', 'M'};
+            Append(data[i], EncodeAdpcm4(s.values));
+        } else {
+            data[i] = StoredLe(s.values, 8, false);
+        }
         const std::size_t h = 20 + 30 * i;
         PutText(out, h, s.name, 22);
-        PutBe16(out, h + 22, static_cast<std::uint16_t>(data[i].size() / 2));
+        PutBe16(out, h + 22, static_cast<std::uint16_t>(s.values.size() / 2));
         out[h + 24] = static_cast<std::uint8_t>(s.finetune & 0x0F);
         out[h + 25] = s.volume;
         if (s.loop == Loop::Forward) {
@@ -497,12 +544,16 @@ Bytes BuildAmigaModule(const AmigaRecipe& recipe) {
         highest = std::max(highest, recipe.orders[i]);
     }
     if (!soundtracker) PutText(out, 1080, recipe.signature, 4);
+    if (recipe.signature.substr(0, 3) == "FA0") out.resize(out.size() + 4, 0);
 
     std::vector<std::size_t> used;
     for (std::size_t i = 0; i < slots; ++i)
         if (!data[i].empty()) used.push_back(i + 1);
     const std::size_t rowBytes = 4u * channels;
-    for (std::size_t p = 0; p <= highest; ++p) {
+    // FLT8 and EXO8 store a pair of four-channel patterns per order entry pair.
+    const bool paired = recipe.signature == "FLT8" || recipe.signature == "EXO8";
+    const std::size_t patterns = paired ? (highest >> 1) + 1u : highest + 1u;
+    for (std::size_t p = 0; p < patterns; ++p) {
         Bytes pattern(64 * rowBytes, 0);
         for (std::size_t row = 0; row < 64 && !used.empty(); row += 8) {
             const std::size_t sample = used[(row / 8 + p) % used.size()];
@@ -569,6 +620,23 @@ std::vector<DemoFile> TrackerDemoSet() {
     for (auto& s : st.samples) s.loop = Loop::None;
     set.push_back({"fifteen.mod", BuildAmigaModule(st)});
     return set;
+}
+
+Bytes EncodeAdpcm4(const std::vector<std::int32_t>& values) {
+    Bytes out(16, 0);
+    for (int n = 0; n < 16; ++n) out[static_cast<std::size_t>(n)] = static_cast<std::uint8_t>(n < 8 ? n : n - 16);
+    std::int32_t previous = 0;
+    for (std::size_t i = 0; i < values.size(); ++i) {
+        const std::int32_t step = values[i] - previous;
+        Check(step >= -8 && step <= 7, "ADPCM steps lie in -8..7");
+        previous = values[i];
+        const auto nibble = static_cast<std::uint8_t>(step & 0x0F);
+        if (i % 2 == 0)
+            out.push_back(nibble);
+        else
+            out.back() = static_cast<std::uint8_t>(out.back() | (nibble << 4));
+    }
+    return out;
 }
 
 Bytes GzipStored(const Bytes& bytes) {

@@ -29,6 +29,14 @@ struct TrackerSample {
     std::uint32_t c5speed = 8363; // S3M and IT
     std::int8_t relativeNote = 0; // XM
     std::int8_t finetune = 0;     // XM: -128..127 (1/128 semitone); Amiga: -8..7 (1/8 semitone)
+    // XM and Amiga, 8-bit mono: stored as 4-bit ADPCM (every value must
+    // differ from the previous one, the first from 0, by -8 to 7).
+    bool adpcm = false;
+    bool delta = false;          // IT, uncompressed: stored as differences
+    bool unsignedData = false;   // IT, uncompressed: stored unsigned
+    Loop sustain = Loop::None;   // IT: the sustain loop
+    std::uint32_t sustainStart = 0;
+    std::uint32_t sustainEnd = 0;
 
     std::uint64_t Frames() const { return channels ? values.size() / channels : 0; }
 };
@@ -50,10 +58,13 @@ struct XmInstrument {
 struct XmRecipe {
     std::string title = "vorneck xm";
     std::uint16_t channels = 4;
+    std::uint16_t version = 0x0104;  // 0x0102, 0x0103 or 0x0104
     std::vector<XmInstrument> instruments;
 };
 
-// FastTracker 2 module, version 1.04: delta-coded sample data.
+// FastTracker 2 module (version 1.04, or the older layout of 1.02 and 1.03):
+// delta-coded sample data. Stereo
+// samples hold the left channel, then the right, each coded on its own.
 Bytes BuildXm(const XmRecipe& recipe);
 
 struct S3mRecipe {
@@ -88,14 +99,19 @@ Bytes CompressIt214(const std::vector<std::int32_t>& values, std::uint8_t bits, 
 
 struct AmigaRecipe {
     std::string title = "vorneck amiga";
-    // "M.K.", "6CHN", "8CHN", "FLT8" ...; empty for a fifteen-sample
-    // Soundtracker module (no signature, 600-byte header).
+    // "M.K.", "6CHN", "8CHN", "FLT8", "FA06", "12CH", "TDZ3" ...; empty for
+    // a fifteen-sample Soundtracker module (no signature, 600-byte header).
+    // "FA0n" modules have four more bytes after the signature.
     std::string signature = "6CHN";
     std::vector<TrackerSample> samples;  // 8-bit mono; loops in whole words
     std::vector<std::uint8_t> orders = {0};
 };
 
 Bytes BuildAmigaModule(const AmigaRecipe& recipe);
+
+// `values` (8-bit) as 4-bit ADPCM: the 16-byte delta table, then two values
+// a byte, low nibble first.
+Bytes EncodeAdpcm4(const std::vector<std::int32_t>& values);
 
 // A few modules of each kind the module library path reads: XM, S3M, IT
 // (compressed), six-channel and fifteen-sample Amiga modules, a packed XM.

@@ -13,6 +13,7 @@
 #include <optional>
 #include <span>
 #include <string>
+#include <string_view>
 
 namespace vorneck {
 
@@ -55,6 +56,28 @@ public:
         if (!contains(offset, 2)) return std::nullopt;
         const auto* p = bytes_.data() + offset;
         return static_cast<std::uint16_t>((p[0] << 8) | p[1]);
+    }
+
+    // Little-endian values, as the PC trackers' formats store them.
+    std::optional<std::uint16_t> u16le(std::int64_t offset) const {
+        if (!contains(offset, 2)) return std::nullopt;
+        const auto* p = bytes_.data() + offset;
+        return static_cast<std::uint16_t>(p[0] | (p[1] << 8));
+    }
+
+    std::optional<std::uint32_t> u32le(std::int64_t offset) const {
+        if (!contains(offset, 4)) return std::nullopt;
+        const auto* p = bytes_.data() + offset;
+        return std::uint32_t{p[0]} | (std::uint32_t{p[1]} << 8) | (std::uint32_t{p[2]} << 16) |
+               (std::uint32_t{p[3]} << 24);
+    }
+
+    // True when the `count` bytes at `offset` are exactly `text`.
+    bool matches(std::int64_t offset, std::string_view text) const {
+        if (!contains(offset, text.size())) return false;
+        for (std::size_t i = 0; i < text.size(); ++i)
+            if (bytes_[static_cast<std::size_t>(offset) + i] != static_cast<std::uint8_t>(text[i])) return false;
+        return true;
     }
 
     std::optional<std::int8_t> i8(std::int64_t offset) const {

@@ -7,6 +7,7 @@
 #include <new>
 
 #include "engine/sample_writer.h"
+#include "engine/tracker_formats.h"
 #include "engine/walkers.h"
 
 namespace vorneck {
@@ -69,6 +70,26 @@ void ReportReadFailed(ExtractionState& state, Services& services, int error) {
     services.errors.Report({kReadFailedMessage, state.ModulePath, false, error, ReportKind::Failure});
 }
 
+// Loads the module past its first `head` bytes, as far as its format can
+// address. False when it could not (and said so).
+bool LoadRest(ExtractionState& state, Services& services, InputFile& input, std::uint64_t fileSize,
+              std::uint64_t addressable, std::uint64_t head) {
+    const std::uint64_t size = std::min(fileSize, addressable);
+    if (size <= head) return true;
+    if (!ReserveImage(state, size, head)) {
+        const std::string message = std::string(kNoMemoryMessage) + " " + state.ModulePath;
+        services.errors.Report({message, state.ModulePath, true, ENOMEM, ReportKind::Failure});
+        return false;
+    }
+    const auto gotRest = input.Read({state.ModuleImage.get() + head, static_cast<std::size_t>(size - head)});
+    if (!gotRest || *gotRest < size - head) {
+        ReportReadFailed(state, services, gotRest ? 0 : EIO);
+        return false;
+    }
+    state.ModuleSize = size;
+    return true;
+}
+
 // Loads, recognises and extracts one measured entry.
 void ProcessEntry(ExtractionState& state, Services& services, const ModuleList& list,
                   std::uint64_t position, std::uint64_t fileSize) {
@@ -87,6 +108,18 @@ void ProcessEntry(ExtractionState& state, Services& services, const ModuleList& 
     if (!gotHead || *gotHead < head) return ReportReadFailed(state, services, gotHead ? 0 : EIO);
     state.ModuleSize = head;
     state.Kind = DetectModuleKind(state.ModuleBytes());
+    bool loaded = false;
+    if (state.ReadTrackerFormats) {
+        // The command line's own readers of the tracker formats come before
+        // the fallback; a fifteen-sample module is only known as one once
+        // its patterns have been seen.
+        const ModuleKind tracker = DetectTrackerKind(state.ModuleBytes(), fileSize, state.Kind);
+        if (tracker != state.Kind) {
+            if (!LoadRest(state, services, *input, fileSize, AddressableSize(tracker), head)) return;
+            loaded = true;
+            state.Kind = ConfirmTrackerKind(state.ModuleBytes(), tracker, state.Kind);
+        }
+    }
     if (state.Kind == ModuleKind::None) {
         if (services.fallback) {
             services.status.SetPanel(0, "Processing...");
@@ -104,18 +137,11 @@ void ProcessEntry(ExtractionState& state, Services& services, const ModuleList& 
         return services.errors.Report({message, state.ModulePath, true, 0, ReportKind::Unrecognised});
     }
 
-    const std::uint64_t size = std::min(fileSize, AddressableSize(state.Kind));
-    if (!ReserveImage(state, size, head)) {
-        const std::string message = std::string(kNoMemoryMessage) + " " + state.ModulePath;
-        return services.errors.Report({message, state.ModulePath, true, ENOMEM, ReportKind::Failure});
-    }
-    const auto gotRest =
-        input->Read({state.ModuleImage.get() + head, static_cast<std::size_t>(size - head)});
-    if (!gotRest || *gotRest < size - head) return ReportReadFailed(state, services, gotRest ? 0 : EIO);
-    state.ModuleSize = size;
+    if (!loaded && !LoadRest(state, services, *input, fileSize, AddressableSize(state.Kind), head)) return;
+    const std::uint64_t size = state.ModuleSize;
 
     services.status.SetPanel(0, "Processing...");
-    BeginModule(state, list, position, size);
+    BeginModule(state, list, position, IsTrackerKind(state.Kind) ? TrackerOutputBound(fileSize) : size);
     DispatchModule(state, services);
     FinishModuleOutput(state, services);
     ReportDamage(state, services);
@@ -134,6 +160,15 @@ std::uint64_t AddressableSize(ModuleKind kind) {
             // hybrid instrument by a second one from there; lengths are
             // 32-bit too.
             return std::uint64_t{3} << 31;
+        case ModuleKind::ModFamily:
+            // Up to 32 channels of 128 patterns (or 64 pairs of four-channel
+            // ones), 31 samples of up to 65535 words, each perhaps ADPCM.
+            return 1088 + 128 * 64 * 32 * 4 + 31 * (131070 + 21);
+        case ModuleKind::Xm:
+        case ModuleKind::S3m:
+        case ModuleKind::It:
+            // Offsets and lengths are 32-bit.
+            return std::uint64_t{1} << 32;
         case ModuleKind::None:
             break;
     }
@@ -200,6 +235,14 @@ void DispatchModule(ExtractionState& state, Services& services) {
         ExtractModSamples(state, services);
     else if (state.Kind == ModuleKind::Mmd)
         ExtractMmdSamples(state, services);
+    else if (state.Kind == ModuleKind::ModFamily)
+        ExtractModFamilySamples(state, services);
+    else if (state.Kind == ModuleKind::Xm)
+        ExtractXmSamples(state, services);
+    else if (state.Kind == ModuleKind::S3m)
+        ExtractS3mSamples(state, services);
+    else if (state.Kind == ModuleKind::It)
+        ExtractItSamples(state, services);
     ++state.ModsProcessed;
 }
 

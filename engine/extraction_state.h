@@ -17,7 +17,9 @@
 
 namespace vorneck {
 
-enum class ModuleKind : std::uint8_t { None = 0, FourChannel = 1, Mmd = 2 };
+// The window knows the first two; the command line's readers of every
+// format the others (engine/tracker_formats.h).
+enum class ModuleKind : std::uint8_t { None = 0, FourChannel = 1, Mmd = 2, ModFamily = 3, Xm = 4, S3m = 5, It = 6 };
 
 struct ExtractionState {
     // Copied from the window at the start of each run.
@@ -63,6 +65,9 @@ struct ExtractionState {
     bool ModuleOutputStopped = false;
     // Write 16-bit and stereo MMD instruments, decoded (command line only).
     bool DecodeWideMmd = false;
+    // Read the tracker formats (MOD family, XM, S3M, IT) with the engine's
+    // own readers (command line only).
+    bool ReadTrackerFormats = false;
 
     // Output places of this run: the destination, opened once, and the
     // directory the current module's samples go into.

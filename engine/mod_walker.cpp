@@ -9,12 +9,12 @@
 #include "engine/walkers.h"
 
 namespace vorneck {
-namespace {
 
 // What an instrument header says about its sample beside its length: name
 // (22 bytes), finetune (low nibble, signed, eighths of a semitone), volume
 // (0 to 64), repeat start and repeat length in words.
-SampleInfo DescribeModSample(const ByteReader& reader, std::int64_t header, int slot, std::int64_t length) {
+SampleInfo DescribeModSample(const ByteReader& reader, std::int64_t header, int slot, std::int64_t length,
+                             bool repeatInBytes) {
     SampleInfo info;
     info.slot = slot;
     info.name = reader.text(header, 22);
@@ -23,11 +23,11 @@ SampleInfo DescribeModSample(const ByteReader& reader, std::int64_t header, int 
     info.volume = std::min<std::int32_t>(reader.u8(header + 25).value_or(64), 64);
     info.rate = TunedRate(0, info.finetune);
     const auto size = static_cast<std::uint64_t>(length);
-    std::uint64_t start = 2 * std::uint64_t{reader.u16be(header + 26).value_or(0)};
+    std::uint64_t start = (repeatInBytes ? 1 : 2) * std::uint64_t{reader.u16be(header + 26).value_or(0)};
     const std::uint64_t repeat = 2 * std::uint64_t{reader.u16be(header + 28).value_or(0)};
     // The oldest trackers counted the repeat start in bytes: a loop that only
     // fits the sample read that way is read that way.
-    if (start + repeat > size && start / 2 + repeat <= size) start /= 2;
+    if (!repeatInBytes && start + repeat > size && start / 2 + repeat <= size) start /= 2;
     // A repeat of one word or less is the "no loop" marker.
     if (repeat > 2 && start < size) {
         info.loopMode = LoopMode::Forward;
@@ -36,8 +36,6 @@ SampleInfo DescribeModSample(const ByteReader& reader, std::int64_t header, int 
     }
     return info;
 }
-
-}  // namespace
 
 void ExtractModSamples(ExtractionState& state, Services& services) {
     constexpr std::int64_t kFirstHeader = 20;

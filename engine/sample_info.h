@@ -45,6 +45,15 @@ struct SampleInfo {
     std::int32_t volume = 64;     // 0 to 64
     std::int32_t finetune = 0;    // eighths of a semitone
     std::int32_t transpose = 0;   // semitones
+    // A second loop that plays while the note is held (IT): frames, end
+    // exclusive; None without one.
+    LoopMode sustainMode = LoopMode::None;
+    std::uint64_t sustainStart = 0;
+    std::uint64_t sustainEnd = 0;
+    // Frames [alteredStart, alteredEnd) may differ from the module's own
+    // (the module library prepares them for playing); empty when none may.
+    std::uint64_t alteredStart = 0;
+    std::uint64_t alteredEnd = 0;
     // True when the bytes handed over are not the module's own stored bytes
     // but a decoding of them (16-bit and stereo MMD instruments, and every
     // sample of the module library).

@@ -85,13 +85,14 @@ void Notify(const ExtractionState& state, Services& services, SampleEvent event)
 }
 
 void Save(ExtractionState& state, Services& services, std::span<const std::uint8_t> stored,
-          std::optional<std::uint64_t> offset, std::int64_t number, const SampleInfo& info) {
+          std::optional<std::uint64_t> offset, std::int64_t number, const SampleInfo& info,
+          std::optional<std::uint64_t> storedLength = std::nullopt) {
     if (state.StopRequested) return;
     SampleEvent event;
     event.sample = &info;
     event.number = number;
     event.offset = offset;
-    event.length = offset ? std::optional<std::uint64_t>(stored.size()) : std::nullopt;
+    event.length = offset ? std::optional<std::uint64_t>(storedLength.value_or(stored.size())) : std::nullopt;
     event.stored = stored;
 
     // The samples of a sound module lie side by side inside its file: more
@@ -223,6 +224,12 @@ void SaveSampleBytes(ExtractionState& state, Services& services, std::span<const
                      std::int64_t number, const SampleInfo& info) {
     if (bytes.empty()) return;
     Save(state, services, bytes, std::nullopt, number, info);
+}
+
+void SaveDecodedSample(ExtractionState& state, Services& services, std::span<const std::uint8_t> pcm,
+                       std::uint64_t offset, std::uint64_t length, std::int64_t number, const SampleInfo& info) {
+    if (pcm.empty()) return;
+    Save(state, services, pcm, offset, number, info, length);
 }
 
 void FinishModuleOutput(ExtractionState& state, Services& services) {

@@ -45,6 +45,12 @@ void SaveSample(ExtractionState& state, Services& services, std::int64_t offset,
 void SaveSampleBytes(ExtractionState& state, Services& services, std::span<const std::uint8_t> bytes,
                      std::int64_t number, const SampleInfo& info);
 
+// Writes a sample decoded from the module's stored bytes (decoded PCM, see
+// DecodedPcm) as sample `number`; `offset` and `length` say where the stored
+// data lies in the module.
+void SaveDecodedSample(ExtractionState& state, Services& services, std::span<const std::uint8_t> pcm,
+                       std::uint64_t offset, std::uint64_t length, std::int64_t number, const SampleInfo& info);
+
 // Closes the current module's output directory; the run calls it after each
 // module.
 void FinishModuleOutput(ExtractionState& state, Services& services);

@@ -3,6 +3,8 @@
 
 #include <openssl/evp.h>
 
+#include <algorithm>
+
 #include <nlohmann/json.hpp>
 
 #include "export/text_fields.h"
@@ -37,6 +39,13 @@ ManifestRecord DescribeSample(const SampleInfo& sample, const ModuleInfo& module
     record.loop = EffectiveLoop(sample, record.frames);
     record.sha256 = Sha256Hex(stored);
     record.format = module.format;
+    SampleInfo sustain = sample;
+    sustain.loopMode = sample.sustainMode;
+    sustain.loopStart = sample.sustainStart;
+    sustain.loopEnd = sample.sustainEnd;
+    record.sustain = EffectiveLoop(sustain, record.frames);
+    const std::uint64_t alteredEnd = std::min(sample.alteredEnd, record.frames);
+    if (sample.alteredStart < alteredEnd) record.altered = {sample.alteredStart, alteredEnd};
     return record;
 }
 
@@ -66,6 +75,13 @@ std::string ManifestLine(const ManifestRecord& record) {
     line["sha256"] = record.sha256;
     line["duplicate_of"] = path(record.duplicateOf);
     line["format"] = BytesToUtf8(record.format);
+    if (record.sustain.mode != LoopMode::None) {
+        line["sustain_start"] = record.sustain.start;
+        line["sustain_end"] = record.sustain.end;
+        line["sustain_mode"] = record.sustain.mode == LoopMode::PingPong ? "pingpong" : "forward";
+    }
+    if (record.altered.first < record.altered.second)
+        line["altered"] = Json::array({record.altered.first, record.altered.second});
     return line.dump();
 }
 

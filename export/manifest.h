@@ -7,6 +7,7 @@
 #include <optional>
 #include <span>
 #include <string>
+#include <utility>
 
 #include "engine/sample_info.h"
 #include "export/audio_export.h"
@@ -34,6 +35,9 @@ struct ManifestRecord {
     std::string sha256;                 // of the bytes as written in raw form
     std::optional<std::string> duplicateOf;  // output path of the first copy
     std::string format;                 // the module's format: "mod", "mmd0" ...
+    SampleLoop sustain;                 // the loop played while a note is held (IT); mode None without one
+    // Frames [first, second) the module library may have changed; none when empty.
+    std::pair<std::uint64_t, std::uint64_t> altered{0, 0};
 };
 
 // Fills what the sample itself says: slot, name, frames, bits, channels,
@@ -46,7 +50,10 @@ ManifestRecord DescribeSample(const SampleInfo& sample, const ModuleInfo& module
 // The record as one JSON object on one line, without the newline, with the
 // keys module, slot, n, name, output, offset, length, frames, bits,
 // channels, rate, loop_start, loop_end, loop_mode, sha256, duplicate_of and
-// format in that order. loop_mode is "forward", "pingpong" or null.
+// format in that order. loop_mode is "forward", "pingpong" or null. Only
+// where they apply follow sustain_start, sustain_end and sustain_mode (a
+// sustain loop, as the loop) and altered ([start, end) frames the module
+// library may have changed).
 //
 // JSON text is UTF-8, while paths are bytes and names Latin-1:
 //   name: cleaned as for the audio files' title (cut at its first NUL,

@@ -161,12 +161,9 @@ std::vector<Found> Samples(const xmp_module& mod, bool tunedFromRate) {
             f.loop = (s.flg & XMP_SAMPLE_LOOP_BIDIR) ? LoopMode::PingPong : LoopMode::Forward;
             f.loopStart = static_cast<std::uint64_t>(s.lps);
             f.loopEnd = static_cast<std::uint64_t>(s.lpe);
-            // The library prepares looped samples for playing in place: it
-            // overwrites the frames after the loop end (four of them after a
-            // forward loop, all of them after a ping-pong loop, which it
-            // unrolls there). Those frames are not the module's, and a
-            // player never reaches them: the sample ends at its loop end.
-            f.frames = f.loopEnd;
+            // Every frame is sent, also those after the loop end: the few
+            // the library overwrites there are marked by the parent (see
+            // LibraryAlteredFrames), every later one is the module's own.
         }
         const xmp_instrument* owner = nullptr;
         if (const xmp_subinstrument* sub = SubFor(mod, i, &owner)) {

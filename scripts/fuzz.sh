@@ -6,6 +6,7 @@
 #   walkers     format detection and the engine's two walkers, in memory
 #   cli_run     the whole command line with -a over one file on disk
 #   library_stream  the parent's reading of a loading child's answer
+#   mod_family, xm, s3m, it  the command line's own tracker readers, in memory
 #   scripts/fuzz.sh [SECONDS] [TARGET...]   (default 60 seconds each, every target)
 set -euo pipefail
 cd "$(dirname "$0")/.."
@@ -13,7 +14,7 @@ scripts/setup.sh --test
 seconds=${1:-60}
 shift || true
 targets=("$@")
-[ ${#targets[@]} -eq 0 ] && targets=(walkers cli_run library_stream)
+[ ${#targets[@]} -eq 0 ] && targets=(walkers cli_run library_stream mod_family xm s3m it)
 
 CXX=clang++ cmake -S . -B build-fuzz -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo \
   -DVORNECK_BUILD_FUZZ=ON -DVORNECK_SANITIZE=ON -DVORNECK_BUILD_UI=OFF -DVORNECK_BUILD_TESTS=OFF \

@@ -1,7 +1,8 @@
 // SPDX-License-Identifier: MIT
-// vorneck-cli -a: other formats through the module library, decoded as
-// signed little-endian PCM, and the 16-bit and stereo MMD instruments the
-// engine writes only when asked.
+// vorneck-cli -a: the tracker formats through the engine's own readers,
+// other formats through the module library, all decoded as signed
+// little-endian PCM, and the 16-bit and stereo MMD instruments the engine
+// writes only when asked.
 #include <gtest/gtest.h>
 
 #include <fstream>
@@ -74,8 +75,9 @@ TEST(CliAllFormats, OtherFormatsAreDecodedAndDescribed) {
     EXPECT_EQ(lines[0]["format"], "s3m");
     EXPECT_EQ(lines[0]["rate"], 22050);
     EXPECT_EQ(lines[0]["loop_end"], 500);
-    EXPECT_EQ(lines[0]["offset"], nullptr);  // the library does not say where the bytes lie
-    EXPECT_EQ(lines[0]["length"], nullptr);
+    // Where the stored data lies in the module.
+    ASSERT_TRUE(lines[0]["offset"].is_number());
+    EXPECT_EQ(lines[0]["length"], 500);
     EXPECT_EQ(lines[1]["format"], "xm");
     EXPECT_EQ(lines[1]["slot"], 1);
     EXPECT_EQ(lines[1]["bits"], 16);
@@ -95,9 +97,50 @@ TEST(CliAllFormats, OtherFormatsAreDecodedAndDescribed) {
     EXPECT_EQ(back.title.value_or(""), "lead");
     EXPECT_EQ(back.album.value_or(""), "xm song");
 
-    // A plan of the same, with "-" where the offset is not known.
+    // A plan of the same.
     const auto plan = RunBinary({"-n", "-a", "-o", out.path(), src / "beat.s3m"});
-    EXPECT_EQ(plan.out, out / "0_beat.s3m" + "\t-\t500\n");
+    EXPECT_EQ(plan.out, out / "0_beat.s3m" + "\t" + std::to_string(lines[0]["offset"].get<std::uint64_t>()) + "\t500\n");
+}
+
+// The module library path writes every frame it has; the few after a
+// loop's end that the library overwrites are named in the manifest, and
+// every other frame is the module's own.
+TEST(CliAllFormats, LibrarySamplesKeepTheirTails) {
+    demo::XmRecipe xm;
+    const auto forward = Sample("forward", 8, 3000, demo::Loop::Forward, 500, 1000);
+    const auto pingpong = Sample("pingpong", 16, 2000, demo::Loop::PingPong, 300, 700);
+    const auto whole = Sample("whole", 8, 900, demo::Loop::Forward, 100, 900);
+    xm.instruments = {{"a", {forward, pingpong, whole}}};
+    TempDir src;
+    src.Write("packed.xm.gz", demo::GzipStored(demo::BuildXm(xm)));  // only the library unpacks it
+    TempDir out;
+    const auto r = RunBinary({"-q", "-a", "--manifest", out / "m.jsonl", "-o", out.path(), src.path()});
+    ASSERT_EQ(r.status, 0) << r.err;
+    const auto lines = ManifestLines(out / "m.jsonl");
+    ASSERT_EQ(lines.size(), 3u);
+    const std::vector<std::pair<demo::TrackerSample, std::pair<std::uint64_t, std::uint64_t>>> expected = {
+        {forward, {1000, 1004}}, {pingpong, {700, 1104}}, {whole, {0, 0}}};
+    for (std::size_t i = 0; i < expected.size(); ++i) {
+        const auto& [sample, altered] = expected[i];
+        const auto& line = lines[i];
+        SCOPED_TRACE(i);
+        EXPECT_EQ(line["frames"], sample.Frames());
+        if (altered.first == altered.second) {
+            EXPECT_FALSE(line.contains("altered"));
+        } else {
+            EXPECT_EQ(line["altered"], Json::array({altered.first, altered.second}));
+        }
+        const Bytes written = ReadAll(line["output"].get<std::string>());
+        const Bytes original = demo::DecodedPcm(sample);
+        ASSERT_EQ(written.size(), original.size());
+        const std::size_t width = sample.bits / 8u;
+        for (std::size_t f = 0; f < sample.Frames(); ++f) {
+            if (f >= altered.first && f < altered.second) continue;
+            ASSERT_EQ(Bytes(written.begin() + f * width, written.begin() + (f + 1) * width),
+                      Bytes(original.begin() + f * width, original.begin() + (f + 1) * width))
+                << "frame " << f;
+        }
+    }
 }
 
 TEST(CliAllFormats, WideMmdInstrumentsAreDecoded) {

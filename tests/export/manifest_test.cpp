@@ -57,6 +57,33 @@ TEST(ManifestLine, DescribedSampleWithEveryFieldSet) {
                                  Sha256Hex(stored) + R"(","duplicate_of":"out/1_song.med.wav","format":"mmd1"})"));
 }
 
+TEST(ManifestLine, SustainLoopAndAlteredFramesOnlyWhereTheyApply) {
+    SampleInfo sample;
+    sample.encoding = DecodedPcm(16, 1);
+    sample.sustainMode = LoopMode::Forward;
+    sample.sustainStart = 10;
+    sample.sustainEnd = 500;  // beyond the frames: cut
+    sample.alteredStart = 40;
+    sample.alteredEnd = 44;
+    const Bytes stored(2 * 100, 0);
+    const Json line = Json::parse(ManifestLine(DescribeSample(sample, {"it", ""}, stored)));
+    std::vector<std::string> keys = kKeys;
+    for (const char* key : {"sustain_start", "sustain_end", "sustain_mode", "altered"}) keys.push_back(key);
+    EXPECT_EQ(Keys(line), keys);
+    EXPECT_EQ(line["sustain_start"], 10);
+    EXPECT_EQ(line["sustain_end"], 100);
+    EXPECT_EQ(line["sustain_mode"], "forward");
+    EXPECT_EQ(line["altered"], Json::array({40, 44}));
+    EXPECT_TRUE(line["loop_mode"].is_null());
+
+    // Altered frames past the sample's end, and a sustain loop with nothing
+    // left of it, leave their keys out.
+    sample.sustainStart = 100;
+    sample.alteredStart = 100;
+    sample.alteredEnd = 104;
+    EXPECT_EQ(Keys(Json::parse(ManifestLine(DescribeSample(sample, {"it", ""}, stored)))), kKeys);
+}
+
 TEST(ManifestLine, NullsForWhatIsUnknownOrAbsent) {
     ManifestRecord record;  // no output, offset, length, loop or duplicate
     record.loop = {LoopMode::None, 5, 9};
