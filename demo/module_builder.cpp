@@ -224,7 +224,8 @@ Bytes BuildMmd(const MmdRecipe& recipe, std::vector<SampleRange>* ranges, MmdLay
     // the song name, when the recipe has any of them.
     bool described = !recipe.songName.empty();
     for (const auto& ins : recipe.instruments)
-        described = described || !ins.name.empty() || ins.finetune != 0 || ins.pingPong;
+        described = described || !ins.name.empty() || ins.finetune != 0 || ins.pingPong || ins.loopFlagOff ||
+                    ins.longRepeatLength != 0;
     if (described) {
         constexpr std::size_t kExtSize = 18;
         constexpr std::size_t kInfoSize = 40;
@@ -232,7 +233,11 @@ Bytes BuildMmd(const MmdRecipe& recipe, std::vector<SampleRange>* ranges, MmdLay
         out.resize(ext + kExtSize * slots, 0);
         for (std::size_t i = 0; i < slots; ++i) {
             out[ext + kExtSize * i + 3] = static_cast<std::uint8_t>(recipe.instruments[i].finetune);
-            out[ext + kExtSize * i + 5] = recipe.instruments[i].pingPong ? 0x09 : 0x00;
+            const auto& ins = recipe.instruments[i];
+            const bool loopFlag = ins.repeatLength > 1 && !ins.loopFlagOff;
+            out[ext + kExtSize * i + 5] = static_cast<std::uint8_t>((loopFlag ? 0x01 : 0) | (ins.pingPong ? 0x08 : 0));
+            PutBe32(out, ext + kExtSize * i + 10, ins.longRepeat);
+            PutBe32(out, ext + kExtSize * i + 14, ins.longRepeatLength);
         }
         const std::size_t info = out.size();
         out.resize(info + kInfoSize * slots, 0);
