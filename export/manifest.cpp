@@ -37,6 +37,7 @@ ManifestRecord DescribeSample(const SampleInfo& sample, const ModuleInfo& module
     record.loop = EffectiveLoop(sample, record.frames);
     record.sha256 = Sha256Hex(stored);
     record.format = module.format;
+    record.rawDecoded = sample.decoded;
     return record;
 }
 
@@ -66,6 +67,7 @@ std::string ManifestLine(const ManifestRecord& record) {
     line["sha256"] = record.sha256;
     line["duplicate_of"] = path(record.duplicateOf);
     line["format"] = BytesToUtf8(record.format);
+    line["raw_form"] = record.rawDecoded ? "decoded" : "stored";
     return line.dump();
 }
 
