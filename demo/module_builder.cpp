@@ -259,6 +259,21 @@ Bytes BuildMmd(const MmdRecipe& recipe, std::vector<SampleRange>* ranges, MmdLay
         PutBe32(out, 32, static_cast<std::uint32_t>(exp));
     }
 
+    if (!mmd0 && recipe.signature.size() >= 4 && recipe.signature[3] >= '2') {
+        // MMD2 and MMD3 keep the song's order in play sequences: where MMD0
+        // and MMD1 have the order list, a pointer to a table of pointers to
+        // them (one here: block 0 once), and the track count.
+        std::fill(out.begin() + static_cast<std::ptrdiff_t>(song + 508),
+                  out.begin() + static_cast<std::ptrdiff_t>(song + 764), 0);
+        const std::size_t seqTable = out.size();
+        out.resize(seqTable + 4 + 32 + 8 + 2 + 2, 0);
+        PutBe32(out, seqTable, static_cast<std::uint32_t>(seqTable + 4));
+        PutBe16(out, seqTable + 4 + 40, 1);  // one entry: block 0
+        PutBe32(out, song + 508, static_cast<std::uint32_t>(seqTable));
+        PutBe16(out, song + 520, kTracks);
+        PutBe16(out, song + 522, 1);
+    }
+
     PutBe32(out, 4, static_cast<std::uint32_t>(out.size()));  // module length
     PutBe32(out, 8, static_cast<std::uint32_t>(song));
     PutBe32(out, 16, static_cast<std::uint32_t>(blockArray));
