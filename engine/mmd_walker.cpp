@@ -178,8 +178,14 @@ void ExtractMmdSamples(ExtractionState& state, Services& services) {
         }
         const std::int32_t length = *reader.i32be(at);
         if (type >= 0 && type <= 7) {
-            // Plain samples and the multi-octave types, written as stored.
-            if (length > 0) FitLoop(info, static_cast<std::uint64_t>(length));
+            // Plain samples and the multi-octave types, written as stored. An
+            // instrument of n octaves holds 2^n - 1 times its shortest one,
+            // to which its loop belongs.
+            static constexpr std::uint8_t kOctaves[8] = {1, 5, 3, 2, 4, 6, 7, 1};
+            const std::uint8_t octaves = kOctaves[type];
+            const std::uint64_t parts = (1u << octaves) - 1;
+            if (length > 0 && static_cast<std::uint64_t>(length) % parts == 0) info.octaves = octaves;
+            if (length > 0) FitLoop(info, static_cast<std::uint64_t>(length) / (info.octaves > 1 ? parts : 1));
             SaveSample(state, services, at + kInstrumentHeaderSize, length, state.ModuleSampleNumber, info);
             continue;
         }

@@ -45,6 +45,10 @@ struct SampleInfo {
     std::int32_t volume = 64;     // 0 to 64
     std::int32_t finetune = 0;    // eighths of a semitone
     std::int32_t transpose = 0;   // semitones
+    // Instruments of several octaves (MMD): the octaves lie one after another,
+    // the shortest (highest) first, each twice as long as the one before;
+    // the loop is that of the shortest.
+    std::uint8_t octaves = 1;
     // True when the bytes handed over are not the module's own stored bytes
     // but a decoding of them (16-bit and stereo MMD instruments, and every
     // sample of the module library).

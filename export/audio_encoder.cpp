@@ -311,7 +311,7 @@ bool EncodeAudio(AudioFormat format, const SampleInfo& sample, const ModuleInfo&
     if (format == AudioFormat::Aiff)
         fixed = FixAiff(out, frames, encoding.BytesPerFrame(), loop, error);
     else if (format == AudioFormat::Svx8)
-        fixed = FixSvx(out, frames, loop, name, song, sample.volume, error);
+        fixed = FixSvx(out, frames, loop, name, song, sample.volume, error, sample.octaves);
     if (!fixed) out.clear();
     return fixed;
 }

@@ -195,7 +195,7 @@ bool FixAiff(Bytes& file, std::uint64_t frames, std::uint32_t bytesPerFrame, con
 }
 
 bool FixSvx(Bytes& file, std::uint64_t frames, const SampleLoop& loop, std::string_view name, std::string_view song,
-            std::int32_t volume, std::string& error) {
+            std::int32_t volume, std::string& error, std::uint8_t octaves) {
     const auto chunks = ReadForm(file, "8SVX", "16SV", error);
     if (!chunks) return false;
     const Chunk* vhdr = Find(*chunks, "VHDR");
@@ -211,8 +211,13 @@ bool FixSvx(Bytes& file, std::uint64_t frames, const SampleLoop& loop, std::stri
     // VHDR: one-shot part (4), repeat part (4), samples per cycle (4),
     // rate (2), octaves (1), compression (1), volume (4, fixed point with
     // unity 0x10000). The one-shot part plays once, the repeat part loops.
+    // Several octaves: the one-shot and repeat parts are the shortest
+    // octave's, and the header counts the octaves.
+    const std::uint64_t parts = octaves > 1 && octaves < 32 ? (std::uint64_t{1} << octaves) - 1 : 1;
+    const bool octaved = parts > 1 && frames % parts == 0 && frames > 0;
+    const std::uint64_t highest = octaved ? frames / parts : frames;
     const bool looped = loop.mode != LoopMode::None;
-    const auto oneShot = static_cast<std::uint32_t>(looped ? loop.start : frames);
+    const auto oneShot = static_cast<std::uint32_t>(looped ? loop.start : highest);
     const auto repeat = static_cast<std::uint32_t>(looped ? loop.end - loop.start : 0);
     // A default volume of 0 is a tracker's way of starting notes silent and
     // raising them by effects; written as 0 here it would silence the file
@@ -223,6 +228,7 @@ bool FixSvx(Bytes& file, std::uint64_t frames, const SampleLoop& loop, std::stri
     PutBe32(file, vhdr->data(), oneShot);
     PutBe32(file, vhdr->data() + 4, repeat);
     PutBe32(file, vhdr->data() + 16, fixedVolume);
+    file[vhdr->data() + 14] = static_cast<std::uint8_t>(octaved ? octaves : 1);
 
     // NAME and ANNO: the sample's name and the song's as C strings, with a
     // second NUL where that makes the size even. A pad byte behind an

@@ -32,7 +32,9 @@ bool FixAiff(std::vector<std::uint8_t>& file, std::uint64_t frames, std::uint32_
 // annotation, as they are (no chunk for an empty one); `volume` is 0 to 64.
 // A ping-pong loop is written as the repeat part: 8SVX players loop forward
 // only.
+// With `octaves` above 1 the frames hold that many octaves, shortest first
+// (2^octaves - 1 times the shortest), and `loop` is the shortest one's.
 bool FixSvx(std::vector<std::uint8_t>& file, std::uint64_t frames, const SampleLoop& loop, std::string_view name,
-            std::string_view song, std::int32_t volume, std::string& error);
+            std::string_view song, std::int32_t volume, std::string& error, std::uint8_t octaves = 1);
 
 }  // namespace vorneck

@@ -116,6 +116,39 @@ TEST(Svx, TheSongNameIsTheAnnotation) {
     EXPECT_FALSE(testing::FindChunk(ReadAll(out2 / "0_plain.mod.8svx"), "ANNO"));
 }
 
+// An MMD instrument of several octaves holds them shortest first, each
+// twice the one before, with its loop in the shortest: as 8SVX describes
+// octaves exactly.
+TEST(Svx, MultiOctaveInstrumentsKeepTheirOctaves) {
+    TempDir src;
+    demo::MmdRecipe recipe;
+    recipe.signature = "MMD1";
+    MmdInstrument looped{false, 1, demo::Waveform(demo::Wave::Sine, 31 * 16, 16), {}, "five"};  // 5 octaves
+    looped.repeat = 2;
+    looped.repeatLength = 4;
+    MmdInstrument plain{false, 2, demo::Waveform(demo::Wave::Saw, 7 * 20, 20), {}, "three"};  // 3 octaves
+    recipe.instruments = {looped, plain};
+    src.Write("oct.med", demo::BuildMmd(recipe));
+    TempDir out;
+    ASSERT_EQ(RunBinary({"-q", "-f", "8svx", "-o", out.path(), src.path()}).status, 0);
+    const auto vhdr = [&](const std::string& name) {
+        const auto chunk = testing::FindChunk(ReadAll(out / name), "VHDR");
+        EXPECT_TRUE(chunk) << name;
+        return chunk ? chunk->data : Bytes(20, 0);
+    };
+    const Bytes five = vhdr("0_oct.med.8svx");
+    EXPECT_EQ(testing::Be32(five, 0), 4u);  // the shortest octave's one-shot part
+    EXPECT_EQ(testing::Be32(five, 4), 8u);  // and its repeat part
+    EXPECT_EQ(five[14], 5);                 // octaves
+    const Bytes three = vhdr("1_oct.med.8svx");
+    EXPECT_EQ(testing::Be32(three, 0), 20u);
+    EXPECT_EQ(testing::Be32(three, 4), 0u);
+    EXPECT_EQ(three[14], 3);
+    const auto back = Back(out / "0_oct.med.8svx");
+    EXPECT_EQ(back.info.frames, 31 * 16);
+    EXPECT_EQ(back.info.samplerate, 8363);
+}
+
 TEST(Flac, RatesAboveTheSixteenBitFieldAreWritten) {
     MixedMmd m;
     TempDir out;
