@@ -43,6 +43,15 @@ PreparedSample CliSampleOutput::Prepare(const SampleContext& sample, std::span<c
     pendingHash_.clear();
     if (dedupe_) {
         pendingHash_ = Sha256Hex(rawBytes);
+        if (format_ != AudioFormat::Raw) {
+            // An audio file carries more than the bytes: samples that share
+            // them but not their rate, loop or layout (one wave under
+            // several loops, as modules use it) are different files.
+            const SampleLoop loop = EffectiveLoop(info, FrameCount(info.encoding, stored.size()));
+            pendingHash_ += ' ' + std::to_string(info.encoding.bits) + ' ' + std::to_string(info.encoding.channels) +
+                            ' ' + std::to_string(info.rate) + ' ' + std::to_string(static_cast<int>(loop.mode)) +
+                            ' ' + std::to_string(loop.start) + ' ' + std::to_string(loop.end);
+        }
         const auto first = firstCopies_.find(pendingHash_);
         if (first != firstCopies_.end()) {
             ++duplicates_;

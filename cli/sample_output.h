@@ -38,7 +38,8 @@ private:
     AudioFormat format_;
     std::optional<NameTemplate> names_;
     bool dedupe_;
-    std::map<std::string, std::string> firstCopies_;  // content hash -> output path
+    // content hash (and, for audio files, what else they carry) -> output path
+    std::map<std::string, std::string> firstCopies_;
     std::string pendingHash_;
     std::uint64_t duplicates_ = 0;
 };

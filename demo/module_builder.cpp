@@ -224,7 +224,8 @@ Bytes BuildMmd(const MmdRecipe& recipe, std::vector<SampleRange>* ranges, MmdLay
     // the song name, when the recipe has any of them.
     bool described = !recipe.songName.empty();
     for (const auto& ins : recipe.instruments)
-        described = described || !ins.name.empty() || ins.finetune != 0 || ins.pingPong;
+        described = described || !ins.name.empty() || ins.finetune != 0 || ins.pingPong || ins.loopFlagOff ||
+                    ins.longRepeatLength != 0;
     if (described) {
         constexpr std::size_t kExtSize = 18;
         constexpr std::size_t kInfoSize = 40;
@@ -232,7 +233,11 @@ Bytes BuildMmd(const MmdRecipe& recipe, std::vector<SampleRange>* ranges, MmdLay
         out.resize(ext + kExtSize * slots, 0);
         for (std::size_t i = 0; i < slots; ++i) {
             out[ext + kExtSize * i + 3] = static_cast<std::uint8_t>(recipe.instruments[i].finetune);
-            out[ext + kExtSize * i + 5] = recipe.instruments[i].pingPong ? 0x09 : 0x00;
+            const auto& ins = recipe.instruments[i];
+            const bool loopFlag = ins.repeatLength > 1 && !ins.loopFlagOff;
+            out[ext + kExtSize * i + 5] = static_cast<std::uint8_t>((loopFlag ? 0x01 : 0) | (ins.pingPong ? 0x08 : 0));
+            PutBe32(out, ext + kExtSize * i + 10, ins.longRepeat);
+            PutBe32(out, ext + kExtSize * i + 14, ins.longRepeatLength);
         }
         const std::size_t info = out.size();
         out.resize(info + kInfoSize * slots, 0);
@@ -252,6 +257,21 @@ Bytes BuildMmd(const MmdRecipe& recipe, std::vector<SampleRange>* ranges, MmdLay
         PutBe32(out, exp + 44, static_cast<std::uint32_t>(name));
         PutBe32(out, exp + 48, static_cast<std::uint32_t>(recipe.songName.size() + 1));
         PutBe32(out, 32, static_cast<std::uint32_t>(exp));
+    }
+
+    if (!mmd0 && recipe.signature.size() >= 4 && recipe.signature[3] >= '2') {
+        // MMD2 and MMD3 keep the song's order in play sequences: where MMD0
+        // and MMD1 have the order list, a pointer to a table of pointers to
+        // them (one here: block 0 once), and the track count.
+        std::fill(out.begin() + static_cast<std::ptrdiff_t>(song + 508),
+                  out.begin() + static_cast<std::ptrdiff_t>(song + 764), 0);
+        const std::size_t seqTable = out.size();
+        out.resize(seqTable + 4 + 32 + 8 + 2 + 2, 0);
+        PutBe32(out, seqTable, static_cast<std::uint32_t>(seqTable + 4));
+        PutBe16(out, seqTable + 4 + 40, 1);  // one entry: block 0
+        PutBe32(out, song + 508, static_cast<std::uint32_t>(seqTable));
+        PutBe16(out, song + 520, kTracks);
+        PutBe16(out, song + 522, 1);
     }
 
     PutBe32(out, 4, static_cast<std::uint32_t>(out.size()));  // module length

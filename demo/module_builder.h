@@ -59,6 +59,13 @@ struct MmdInstrument {
     // first waveform pointer leads to an ordinary sample of `type` holding
     // `data`.
     bool hybrid = false;
+    // The loop flag of the expansion data's instrument flags, which trackers
+    // from MMD2 on set beside a repeat length: written as set whenever the
+    // repeat length makes a loop, unless this is true.
+    bool loopFlagOff = false;
+    // MMD3's exact repeat fields (frames), written in the expansion data.
+    std::uint32_t longRepeat = 0;
+    std::uint32_t longRepeatLength = 0;
 };
 
 struct MmdRecipe {

@@ -7,8 +7,8 @@
 //
 // Beside the samples, the walker reads what describes them: the song's
 // sample table (repeat, volume, transpose for the first 63 slots), and the
-// expansion data (offset at 32) with the song name, each instrument's name
-// and its finetune and loop mode.
+// expansion data (offset at 32) with the song name, each instrument's name,
+// its finetune, its loop's switch and mode, and (MMD3) its exact repeat.
 #include <algorithm>
 
 #include "engine/byte_reader.h"
@@ -61,35 +61,52 @@ Expansion ReadExpansion(const ByteReader& reader, ModuleInfo& module) {
     return e;
 }
 
-// The description of slot i; `frames` counts the sample's frames per
-// channel, for cutting the loop.
-SampleInfo Describe(const ByteReader& reader, std::int64_t song, const Expansion& e, std::int64_t i) {
+// The description of slot i of a module of `version` (0 to 3).
+SampleInfo Describe(const ByteReader& reader, std::int64_t song, const Expansion& e, std::int64_t i, int version) {
     SampleInfo info;
     info.slot = static_cast<std::int32_t>(i + 1);
-    std::uint64_t repeat = 0;
-    std::uint64_t repeatLength = 0;
+    // Repeat and its length count words; a word is two frames, of 8-bit and
+    // 16-bit samples alike. A length of one word or less means no loop.
+    std::uint64_t loopStart = 0;
+    std::uint64_t loopLength = 0;
     if (i < kSongSampleEntries) {
         const std::int64_t entry = song + 8 * i;
-        repeat = reader.u16be(entry).value_or(0);
-        repeatLength = reader.u16be(entry + 2).value_or(0);
+        loopStart = 2 * std::uint64_t{reader.u16be(entry).value_or(0)};
+        loopLength = 2 * std::uint64_t{reader.u16be(entry + 2).value_or(0)};
         info.volume = std::min<std::int32_t>(reader.u8(entry + 6).value_or(64), 64);
         info.transpose = reader.i8(entry + 7).value_or(0);
     }
     bool pingPong = false;
+    bool loopSwitchedOff = false;
     if (e.instrumentExt > 0 && i < e.instrumentExtEntries) {
-        const std::int64_t ext = e.instrumentExt + e.instrumentExtSize * i;
+        const std::int64_t ext = e.instrumentExt + std::int64_t{e.instrumentExtSize} * i;
         if (e.instrumentExtSize > 3) info.finetune = reader.i8(ext + 3).value_or(0);
-        if (e.instrumentExtSize > 5) pingPong = (reader.u8(ext + 5).value_or(0) & 0x08) != 0;
+        if (e.instrumentExtSize > 5) {
+            const std::uint8_t flags = reader.u8(ext + 5).value_or(0);
+            pingPong = (flags & 0x08) != 0;
+            // From MMD2 on, trackers keep the loop's switch in the flags
+            // (bit 0) and leave the repeat fields as they were.
+            if (version >= 2) loopSwitchedOff = (flags & 0x01) == 0;
+        }
+        if (version >= 3 && e.instrumentExtSize >= 18) {
+            // MMD3 holds the repeat exactly, in frames, beside the word
+            // fields (which cannot hold an odd one or one past 128 Ki words).
+            const std::uint32_t exactStart = reader.u32be(ext + 10).value_or(0);
+            const std::uint32_t exactLength = reader.u32be(ext + 14).value_or(0);
+            if (exactStart != 0 || exactLength != 0) {
+                loopStart = exactStart;
+                loopLength = exactLength;
+            }
+        }
     }
     if (e.instrumentInfo > 0 && i < e.instrumentInfoEntries && e.instrumentInfoSize > 0)
-        info.name = reader.text(e.instrumentInfo + e.instrumentInfoSize * i, std::min<std::uint16_t>(e.instrumentInfoSize, 40));
+        info.name = reader.text(e.instrumentInfo + std::int64_t{e.instrumentInfoSize} * i,
+                                std::min<std::uint16_t>(e.instrumentInfoSize, 40));
     info.rate = TunedRate(info.transpose, info.finetune);
-    // Repeat and its length count words: two bytes of an 8-bit sample, one
-    // frame of a 16-bit one. A length of one word or less means no loop.
-    if (repeatLength > 1) {
+    if (loopLength > 2 && !loopSwitchedOff) {
         info.loopMode = pingPong ? LoopMode::PingPong : LoopMode::Forward;
-        info.loopStart = 2 * repeat;
-        info.loopEnd = 2 * (repeat + repeatLength);
+        info.loopStart = loopStart;
+        info.loopEnd = loopStart + loopLength;
     }
     return info;
 }
@@ -109,7 +126,9 @@ void FitLoop(SampleInfo& info, std::uint64_t frames) {
 void ExtractMmdSamples(ExtractionState& state, Services& services) {
     const ByteReader reader(state.ModuleBytes());
     state.ModuleSampleNumber = 0;
-    state.Module.format = "mmd" + std::string(1, static_cast<char>(reader.u8(3).value_or('0')));
+    const char versionDigit = static_cast<char>(reader.u8(3).value_or('0'));
+    state.Module.format = "mmd" + std::string(1, versionDigit);
+    const int version = versionDigit - '0';
 
     const auto song = reader.i32be(kSongPointer);
     if (!song) {
@@ -144,7 +163,7 @@ void ExtractMmdSamples(ExtractionState& state, Services& services) {
             continue;
         }
         auto type = static_cast<std::int16_t>(*reader.u16be(at + 4));
-        SampleInfo info = Describe(reader, *song, expansion, i);
+        SampleInfo info = Describe(reader, *song, expansion, i, version);
 
         if (type == kHybrid) {
             // The sample inside: its header lies where the first waveform
@@ -159,8 +178,14 @@ void ExtractMmdSamples(ExtractionState& state, Services& services) {
         }
         const std::int32_t length = *reader.i32be(at);
         if (type >= 0 && type <= 7) {
-            // Plain samples and the multi-octave types, written as stored.
-            if (length > 0) FitLoop(info, static_cast<std::uint64_t>(length));
+            // Plain samples and the multi-octave types, written as stored. An
+            // instrument of n octaves holds 2^n - 1 times its shortest one,
+            // to which its loop belongs.
+            static constexpr std::uint8_t kOctaves[8] = {1, 5, 3, 2, 4, 6, 7, 1};
+            const std::uint8_t octaves = kOctaves[type];
+            const std::uint64_t parts = (1u << octaves) - 1;
+            if (length > 0 && static_cast<std::uint64_t>(length) % parts == 0) info.octaves = octaves;
+            if (length > 0) FitLoop(info, static_cast<std::uint64_t>(length) / (info.octaves > 1 ? parts : 1));
             SaveSample(state, services, at + kInstrumentHeaderSize, length, state.ModuleSampleNumber, info);
             continue;
         }
@@ -179,10 +204,6 @@ void ExtractMmdSamples(ExtractionState& state, Services& services) {
         info.encoding.interleaved = false;
         info.encoding.bigEndian = true;
         if (length <= 0) continue;
-        if (info.encoding.bits == 16) {
-            info.loopStart /= 2;
-            info.loopEnd /= 2;
-        }
         FitLoop(info, static_cast<std::uint64_t>(length) / (info.encoding.bits / 8));
         SaveSample(state, services, at + kInstrumentHeaderSize, std::int64_t{length} * info.encoding.channels,
                    state.ModuleSampleNumber, info);

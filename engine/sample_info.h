@@ -54,6 +54,10 @@ struct SampleInfo {
     // (the module library prepares them for playing); empty when none may.
     std::uint64_t alteredStart = 0;
     std::uint64_t alteredEnd = 0;
+    // Instruments of several octaves (MMD): the octaves lie one after another,
+    // the shortest (highest) first, each twice as long as the one before;
+    // the loop is that of the shortest.
+    std::uint8_t octaves = 1;
     // True when the bytes handed over are not the module's own stored bytes
     // but a decoding of them (16-bit and stereo MMD instruments, and every
     // sample of the module library).

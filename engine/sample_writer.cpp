@@ -152,8 +152,12 @@ void Save(ExtractionState& state, Services& services, std::span<const std::uint8
             return;
         }
         if (prepared.action == PreparedSample::Action::Fail) {
+            // The output's format cannot hold this sample: like every other
+            // refusal it uses up its number, so the samples after it keep
+            // the names they have in every other format.
             services.errors.Report({prepared.failure, state.ModulePath, true, 0, ReportKind::Failure});
-            event.fate = SampleFate::Failed;
+            ++state.ModuleSampleNumber;
+            event.fate = SampleFate::Refused;
             Notify(state, services, event);
             return;
         }

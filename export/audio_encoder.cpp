@@ -216,6 +216,15 @@ bool WriteWithSndfile(AudioFormat format, SF_INFO& info, const SampleEncoding& e
     return true;
 }
 
+constexpr std::uint32_t kFlacMaxRate = 655'350;
+
+// 65535 as "65,535", for messages.
+std::string Thousands(std::uint32_t value) {
+    std::string digits = std::to_string(value);
+    for (std::size_t at = digits.size(); at > 3; at -= 3) digits.insert(at - 3, ",");
+    return digits;
+}
+
 }  // namespace
 
 bool EncodeAudio(AudioFormat format, const SampleInfo& sample, const ModuleInfo& module,
@@ -237,16 +246,33 @@ bool EncodeAudio(AudioFormat format, const SampleInfo& sample, const ModuleInfo&
         return false;
     }
     if (format == AudioFormat::Svx8) {
-        // libsndfile writes mono 8SVX only, and the format's header holds
-        // the rate in 16 bits.
+        // 8SVX is an 8-bit format (16-bit samples would need libsndfile's
+        // FORM 16SV, which few programs read); libsndfile writes mono 8SVX
+        // only; and the format's header holds the rate in 16 bits.
         if (encoding.channels != 1) {
             error = "8SVX holds mono samples only";
             return false;
         }
-        if (sample.rate > 0xFFFF) {
-            error = "sample rate " + std::to_string(sample.rate) + " too high for 8SVX";
+        if (encoding.bits != 8) {
+            error = "8SVX holds 8-bit samples only; write 16-bit ones as AIFF, WAV or FLAC";
             return false;
         }
+        if (sample.rate > 0xFFFF) {
+            error = "8SVX holds rates up to 65,535 Hz, not " + Thousands(sample.rate) + " Hz";
+            return false;
+        }
+    }
+    std::uint32_t rate = sample.rate;
+    if (format == AudioFormat::Flac) {
+        // A streamable FLAC file (the only kind libsndfile writes) gives the
+        // rate in every frame header: any rate up to 65,535 Hz, above it
+        // only multiples of 10 up to 655,350 Hz. Other rates go to the
+        // nearest multiple of 10, at most 0.008 % off.
+        if (rate > kFlacMaxRate) {
+            error = "FLAC holds rates up to 655,350 Hz, not " + Thousands(rate) + " Hz";
+            return false;
+        }
+        if (rate > 0xFFFF) rate = (rate + 5) / 10 * 10;
     }
 
     const std::uint64_t frames = FrameCount(encoding, stored.size());
@@ -264,7 +290,7 @@ bool EncodeAudio(AudioFormat format, const SampleInfo& sample, const ModuleInfo&
     const std::string song = CleanName(module.songName);
 
     SF_INFO info{};
-    info.samplerate = static_cast<int>(sample.rate);
+    info.samplerate = static_cast<int>(rate);
     info.channels = encoding.channels;
     info.format = SndfileFormat(format, encoding.bits);
     if (!sf_format_check(&info)) {
@@ -285,7 +311,7 @@ bool EncodeAudio(AudioFormat format, const SampleInfo& sample, const ModuleInfo&
     if (format == AudioFormat::Aiff)
         fixed = FixAiff(out, frames, encoding.BytesPerFrame(), loop, error);
     else if (format == AudioFormat::Svx8)
-        fixed = FixSvx(out, frames, loop, name, sample.volume, error);
+        fixed = FixSvx(out, frames, loop, name, song, sample.volume, error, sample.octaves);
     if (!fixed) out.clear();
     return fixed;
 }

@@ -56,13 +56,14 @@ SampleLoop EffectiveLoop(const SampleInfo& sample, std::uint64_t frames);
 // its own bits and channels, its rate, its loop and base note (WAV smpl,
 // AIFF MARK/INST, 8SVX VHDR; FLAC has no standard loop field and gets
 // none), its name as title and the module's song name as album where the
-// format has the field (text_fields.h says how names are written). 16-bit
-// samples in 8SVX become libsndfile's FORM 16SV. Refused: Raw, encodings
-// other than 8 or 16 bits, a rate of 0, stereo or rates above 65535 Hz in
-// 8SVX (libsndfile writes mono 8SVX only; VHDR holds the rate in 16 bits),
-// and FLAC without frames (a FLAC stream of 0 samples means "length
-// unknown"). On failure returns false, leaves `out` empty and says why in
-// `error`.
+// format has the field (text_fields.h says how names are written). FLAC
+// takes rates above 65,535 Hz rounded to a multiple of 10 (what a
+// streamable FLAC frame header can say). Refused: Raw, encodings other
+// than 8 or 16 bits, a rate of 0, 16-bit or stereo samples and rates above
+// 65,535 Hz in 8SVX (an 8-bit mono format whose VHDR holds the rate in 16
+// bits), rates above 655,350 Hz in FLAC, and FLAC without frames (a FLAC
+// stream of 0 samples means "length unknown"). On failure returns false,
+// leaves `out` empty and says why in `error`.
 bool EncodeAudio(AudioFormat format, const SampleInfo& sample, const ModuleInfo& module,
                  std::span<const std::uint8_t> stored, std::vector<std::uint8_t>& out, std::string& error);
 

@@ -194,8 +194,8 @@ bool FixAiff(Bytes& file, std::uint64_t frames, std::uint32_t bytesPerFrame, con
     return true;
 }
 
-bool FixSvx(Bytes& file, std::uint64_t frames, const SampleLoop& loop, std::string_view name, std::int32_t volume,
-            std::string& error) {
+bool FixSvx(Bytes& file, std::uint64_t frames, const SampleLoop& loop, std::string_view name, std::string_view song,
+            std::int32_t volume, std::string& error, std::uint8_t octaves) {
     const auto chunks = ReadForm(file, "8SVX", "16SV", error);
     if (!chunks) return false;
     const Chunk* vhdr = Find(*chunks, "VHDR");
@@ -211,8 +211,13 @@ bool FixSvx(Bytes& file, std::uint64_t frames, const SampleLoop& loop, std::stri
     // VHDR: one-shot part (4), repeat part (4), samples per cycle (4),
     // rate (2), octaves (1), compression (1), volume (4, fixed point with
     // unity 0x10000). The one-shot part plays once, the repeat part loops.
+    // Several octaves: the one-shot and repeat parts are the shortest
+    // octave's, and the header counts the octaves.
+    const std::uint64_t parts = octaves > 1 && octaves < 32 ? (std::uint64_t{1} << octaves) - 1 : 1;
+    const bool octaved = parts > 1 && frames % parts == 0 && frames > 0;
+    const std::uint64_t highest = octaved ? frames / parts : frames;
     const bool looped = loop.mode != LoopMode::None;
-    const auto oneShot = static_cast<std::uint32_t>(looped ? loop.start : frames);
+    const auto oneShot = static_cast<std::uint32_t>(looped ? loop.start : highest);
     const auto repeat = static_cast<std::uint32_t>(looped ? loop.end - loop.start : 0);
     // A default volume of 0 is a tracker's way of starting notes silent and
     // raising them by effects; written as 0 here it would silence the file
@@ -223,26 +228,31 @@ bool FixSvx(Bytes& file, std::uint64_t frames, const SampleLoop& loop, std::stri
     PutBe32(file, vhdr->data(), oneShot);
     PutBe32(file, vhdr->data() + 4, repeat);
     PutBe32(file, vhdr->data() + 16, fixedVolume);
+    file[vhdr->data() + 14] = static_cast<std::uint8_t>(octaved ? octaves : 1);
 
-    // NAME: the sample's name as a C string, with a second NUL where that
-    // makes its size even. A pad byte behind an odd-sized NAME is what IFF
-    // asks for too, but libsndfile's reader does not skip it and then finds
-    // no BODY; NULs inside the chunk are read as the string's end by all.
-    // Placed where libsndfile put its own NAME, else right after VHDR.
-    Bytes nameChunk;
-    if (!name.empty()) {
-        const std::size_t size = (name.size() + 2) & ~std::size_t{1};
-        AppendId(nameChunk, "NAME");
-        AppendBe32(nameChunk, static_cast<std::uint32_t>(size));
-        nameChunk.insert(nameChunk.end(), name.begin(), name.end());
-        nameChunk.resize(nameChunk.size() + size - name.size(), 0);
-    }
+    // NAME and ANNO: the sample's name and the song's as C strings, with a
+    // second NUL where that makes the size even. A pad byte behind an
+    // odd-sized chunk is what IFF asks for too, but libsndfile's reader
+    // does not skip it and then finds no BODY; NULs inside the chunk are
+    // read as the string's end by all. Placed where libsndfile put its own
+    // NAME, else right after VHDR.
+    Bytes texts;
+    const auto appendText = [&texts](const char(&id)[5], std::string_view text) {
+        if (text.empty()) return;
+        const std::size_t size = (text.size() + 2) & ~std::size_t{1};
+        AppendId(texts, id);
+        AppendBe32(texts, static_cast<std::uint32_t>(size));
+        texts.insert(texts.end(), text.begin(), text.end());
+        texts.resize(texts.size() + size - text.size(), 0);
+    };
+    appendText("NAME", name);
+    appendText("ANNO", song);
     const std::string_view anchor = Find(*chunks, "NAME") ? "NAME" : "VHDR";
     const auto before = static_cast<std::size_t>(
         std::find_if(chunks->begin(), chunks->end(), [&](const Chunk& c) { return c.id == anchor; }) -
         chunks->begin() + 1);
     file = Rebuild(
-        file, *chunks, [](std::string_view id) { return id == "NAME"; }, nameChunk, before);
+        file, *chunks, [](std::string_view id) { return id == "NAME" || id == "ANNO"; }, texts, before);
     return true;
 }
 

@@ -6,7 +6,7 @@
 //     byte behind the sound data as one more frame, in COMM's frame count
 //     and in SSND's size.
 //   8SVX: puts the file's name (nothing, for a file written in memory) in
-//     NAME instead of the sample's, never writes a loop in VHDR, writes a
+//     NAME instead of the sample's, its own name and version in ANNO, never writes a loop in VHDR, writes a
 //     volume of 0xFF (0xFFFF for 16SV) where unity is 0x10000, and leaves
 //     out the pad byte behind an odd-length BODY that IFF requires.
 // Each correction checks what is there and writes the value the format's
@@ -28,10 +28,13 @@ namespace vorneck {
 bool FixAiff(std::vector<std::uint8_t>& file, std::uint64_t frames, std::uint32_t bytesPerFrame,
              const SampleLoop& loop, std::string& error);
 
-// `name` goes into NAME as it is (no NAME chunk when empty); `volume` is
-// 0 to 64. A ping-pong loop is written as the repeat part: 8SVX players
-// loop forward only.
+// `name` goes into NAME and `song` into ANNO, in place of libsndfile's own
+// annotation, as they are (no chunk for an empty one); `volume` is 0 to 64.
+// A ping-pong loop is written as the repeat part: 8SVX players loop forward
+// only.
+// With `octaves` above 1 the frames hold that many octaves, shortest first
+// (2^octaves - 1 times the shortest), and `loop` is the shortest one's.
 bool FixSvx(std::vector<std::uint8_t>& file, std::uint64_t frames, const SampleLoop& loop, std::string_view name,
-            std::int32_t volume, std::string& error);
+            std::string_view song, std::int32_t volume, std::string& error, std::uint8_t octaves = 1);
 
 }  // namespace vorneck

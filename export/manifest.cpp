@@ -46,6 +46,7 @@ ManifestRecord DescribeSample(const SampleInfo& sample, const ModuleInfo& module
     record.sustain = EffectiveLoop(sustain, record.frames);
     const std::uint64_t alteredEnd = std::min(sample.alteredEnd, record.frames);
     if (sample.alteredStart < alteredEnd) record.altered = {sample.alteredStart, alteredEnd};
+    record.rawDecoded = sample.decoded;
     return record;
 }
 
@@ -75,6 +76,7 @@ std::string ManifestLine(const ManifestRecord& record) {
     line["sha256"] = record.sha256;
     line["duplicate_of"] = path(record.duplicateOf);
     line["format"] = BytesToUtf8(record.format);
+    line["raw_form"] = record.rawDecoded ? "decoded" : "stored";
     if (record.sustain.mode != LoopMode::None) {
         line["sustain_start"] = record.sustain.start;
         line["sustain_end"] = record.sustain.end;

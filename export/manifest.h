@@ -38,22 +38,25 @@ struct ManifestRecord {
     SampleLoop sustain;                 // the loop played while a note is held (IT); mode None without one
     // Frames [first, second) the module library may have changed; none when empty.
     std::pair<std::uint64_t, std::uint64_t> altered{0, 0};
+    // What a raw output holds: the module's own stored bytes, or decoded
+    // PCM (signed, little-endian, channels interleaved).
+    bool rawDecoded = false;
 };
 
 // Fills what the sample itself says: slot, name, frames, bits, channels,
 // rate, loop (cut to the frames, as the audio files carry it), sha256 of
-// `stored` and the module's format. module, n, output, offset, length and
+// `stored`, the module's format and whether the raw form is decoded. module, n, output, offset, length and
 // duplicateOf are left to the caller.
 ManifestRecord DescribeSample(const SampleInfo& sample, const ModuleInfo& module,
                               std::span<const std::uint8_t> stored);
 
 // The record as one JSON object on one line, without the newline, with the
 // keys module, slot, n, name, output, offset, length, frames, bits,
-// channels, rate, loop_start, loop_end, loop_mode, sha256, duplicate_of and
-// format in that order. loop_mode is "forward", "pingpong" or null. Only
-// where they apply follow sustain_start, sustain_end and sustain_mode (a
-// sustain loop, as the loop) and altered ([start, end) frames the module
-// library may have changed).
+// channels, rate, loop_start, loop_end, loop_mode, sha256, duplicate_of,
+// format and raw_form in that order. loop_mode is "forward", "pingpong" or
+// null; raw_form is "stored" or "decoded". Only where they apply follow
+// sustain_start, sustain_end and sustain_mode (a sustain loop, as the loop)
+// and altered ([start, end) frames the module library may have changed).
 //
 // JSON text is UTF-8, while paths are bytes and names Latin-1:
 //   name: cleaned as for the audio files' title (cut at its first NUL,

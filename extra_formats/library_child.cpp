@@ -147,7 +147,19 @@ const xmp_subinstrument* SubFor(const xmp_module& mod, int index, const xmp_inst
     return nullptr;
 }
 
-std::vector<Found> Samples(const xmp_module& mod, bool tunedFromRate) {
+// What kind of MMD instrument the library made `owner` from. Sampled and
+// multi-octave instruments get a release from their decay (never 0); hybrid
+// and synthetic ones none. A synthetic instrument has one sample per
+// waveform, each a short wave looped whole.
+MedInstrument MedKind(const xmp_instrument& owner, const xmp_sample& sample) {
+    if (owner.rls != 0) return owner.nsm > 1 ? MedInstrument::MultiOctave : MedInstrument::Sampled;
+    constexpr int kLongestWaveform = 256;
+    const bool waveform = (sample.flg & XMP_SAMPLE_LOOP) && sample.lps == 0 && sample.lpe == sample.len &&
+                          sample.len <= kLongestWaveform;
+    return owner.nsm > 1 || waveform ? MedInstrument::Synthetic : MedInstrument::Hybrid;
+}
+
+std::vector<Found> Samples(const xmp_module& mod, bool tunedFromRate, bool mmd) {
     std::vector<Found> found;
     if (!mod.xxs) return found;
     for (int i = 0; i < mod.smp; ++i) {
@@ -168,13 +180,22 @@ std::vector<Found> Samples(const xmp_module& mod, bool tunedFromRate) {
         const xmp_instrument* owner = nullptr;
         if (const xmp_subinstrument* sub = SubFor(mod, i, &owner)) {
             f.volume = static_cast<std::uint8_t>(sub->vol < 0 ? 0 : sub->vol > 64 ? 64 : sub->vol);
-            f.rate = RateFromTuning(sub->xpo, sub->fin, tunedFromRate);
-            // Formats tuned by a rate have no transpose or finetune of their
-            // own (the library's are its rendering of the rate); the others
-            // keep theirs, the finetune in eighths of a semitone.
-            if (!tunedFromRate) {
-                f.transpose = sub->xpo;
-                f.finetune = static_cast<std::int32_t>(sub->fin >= 0 ? (sub->fin + 8) / 16 : -((8 - sub->fin) / 16));
+            if (mmd) {
+                // The module's own tuning, as the engine's walker reads it.
+                const MedTuning tuning = MedTuningFromLibrary(MedKind(*owner, s), sub->xpo, sub->fin);
+                f.rate = TunedRate(tuning.transpose, tuning.finetune);
+                f.transpose = tuning.transpose;
+                f.finetune = tuning.finetune;
+            } else {
+                f.rate = RateFromTuning(sub->xpo, sub->fin, tunedFromRate);
+                // Formats tuned by a rate have no transpose or finetune of
+                // their own (the library's are its rendering of the rate);
+                // the others keep theirs, the finetune in eighths of a semitone.
+                if (!tunedFromRate) {
+                    f.transpose = sub->xpo;
+                    f.finetune =
+                        static_cast<std::int32_t>(sub->fin >= 0 ? (sub->fin + 8) / 16 : -((8 - sub->fin) / 16));
+                }
             }
         }
         // Formats that name instruments, not samples (MOD, S3M, IT without
@@ -249,7 +270,7 @@ void Load(const ChildSetup& setup, StreamWriter& out) {
         return;
     }
     const xmp_module& mod = *moduleInfo.mod;
-    const std::vector<Found> found = Samples(mod, TunedFromRate(loaderName));
+    const std::vector<Found> found = Samples(mod, TunedFromRate(loaderName), IsMmdLoader(loaderName));
 
     std::uint64_t total = 0;
     for (const auto& f : found) total += f.frames * (f.bits / 8u);

@@ -81,6 +81,11 @@ public:
 
     // The directory's path; empty with `error` set if it cannot be made.
     const std::string& Get(int& error) {
+        // Made again when it went away since (a cleaner of old temporary
+        // files, or a caller that changed TMPDIR and removed the old one):
+        // a child unpacking into a missing directory fails.
+        struct stat st {};
+        if (!path_.empty() && (::lstat(path_.c_str(), &st) != 0 || !S_ISDIR(st.st_mode))) path_.clear();
         if (path_.empty()) {
             const char* base = std::getenv("TMPDIR");
             std::string pattern = (base && *base ? std::string(base) : std::string("/tmp")) + "/vorneck-xmp-XXXXXX";

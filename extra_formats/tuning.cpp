@@ -44,9 +44,16 @@ constexpr std::array<std::pair<std::string_view, std::string_view>, 24> kShortNa
 }};
 
 // Loaders that store a rate in Hz and convert it to transpose and finetune.
-constexpr std::array<std::string_view, 8> kRateLoaders = {
-    "Scream Tracker 3", "Impulse Tracker", "Scream Tracker 2", "STMIK 0.2",
-    "Poly Tracker",     "Liquid Tracker",  "Liquid Tracker NO", "Imago Orpheus v1.0"};
+constexpr std::array<std::string_view, 18> kRateLoaders = {
+    "Scream Tracker 3",        "Impulse Tracker",          "Scream Tracker 2",
+    "STMIK 0.2",               "Poly Tracker",             "Liquid Tracker",
+    "Liquid Tracker NO",       "Imago Orpheus v1.0",       "DSMI Advanced Module Format",
+    "DigiBooster Pro",         "Digital Tracker",          "Galaxy Music System 4.0",
+    "Galaxy Music System 5.0 (J2B)", "General Digital Music", "Megatracker",
+    "Protracker Studio",       "Ultra Tracker",            "Real Tracker"};
+
+// The MMD loaders' names: MMD0 and MMD1, then MMD2 and MMD3.
+constexpr std::array<std::string_view, 2> kMmdLoaders = {"MED 2.10/OctaMED", "OctaMED"};
 
 double RateAt(double cents1536) { return 8363.0 * std::exp2(cents1536 / 1536.0); }
 
@@ -85,6 +92,28 @@ std::uint32_t RateFromTuning(int transpose, int finetune128, bool fromRate) {
         }
     }
     return Clamp(best);
+}
+
+bool IsMmdLoader(std::string_view loaderName) {
+    return std::find(kMmdLoaders.begin(), kMmdLoaders.end(), loaderName) != kMmdLoaders.end();
+}
+
+MedTuning MedTuningFromLibrary(MedInstrument kind, int transpose, int finetune128) {
+    // The library plays a sampled instrument's reference note (C-2, the
+    // note the Amiga plays at 8363 Hz) three octaves above its own
+    // reference, the octaves of a multi-octave one two, a synthetic one's
+    // waveforms one; a hybrid instrument's sample is tuned like a sampled one.
+    switch (kind) {
+        case MedInstrument::Sampled:
+            return {transpose - 36, finetune128 / 16};
+        case MedInstrument::MultiOctave:
+            return {transpose - 24, finetune128 / 16};
+        case MedInstrument::Hybrid:
+            return {transpose - 36, finetune128};
+        case MedInstrument::Synthetic:
+            return {transpose - 12, finetune128};
+    }
+    return {transpose, finetune128};
 }
 
 bool TunedFromRate(std::string_view loaderName) {

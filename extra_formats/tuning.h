@@ -27,6 +27,19 @@ inline constexpr std::uint32_t kMaxRate = 1'000'000;
 // tuning (S3M, IT and the like).
 bool TunedFromRate(std::string_view loaderName);
 
+// The library's loaders of MMD0 to MMD3 modules keep an offset of their own
+// in each instrument's transpose, depending on the kind of instrument, and
+// the finetune (eighths of a semitone in the module) as 1/128 semitone only
+// for sampled instruments; hybrid and synthetic ones keep it unscaled.
+enum class MedInstrument { Sampled, MultiOctave, Hybrid, Synthetic };
+bool IsMmdLoader(std::string_view loaderName);
+// The module's own transpose and finetune (eighths) from the library's.
+struct MedTuning {
+    int transpose = 0;
+    int finetune = 0;
+};
+MedTuning MedTuningFromLibrary(MedInstrument kind, int transpose, int finetune128);
+
 // "xm", "s3m", "it", "mod" ... for the library's loader names where a short
 // name is known; the loader name itself otherwise.
 std::string FormatName(std::string_view loaderName);

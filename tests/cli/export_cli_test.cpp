@@ -154,7 +154,7 @@ TEST(CliExport, TheManifestAgreesWithTheFiles) {
     ASSERT_EQ(lines.size(), 5u);
     const std::set<std::string> keys = {"module", "slot", "n", "name", "output", "offset", "length", "frames", "bits",
                                         "channels", "rate", "loop_start", "loop_end", "loop_mode", "sha256",
-                                        "duplicate_of", "format"};
+                                        "duplicate_of", "format", "raw_form"};
     for (const auto& line : lines) {
         std::set<std::string> have;
         for (const auto& [key, value] : line.items()) have.insert(key);

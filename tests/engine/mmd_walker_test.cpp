@@ -2,6 +2,8 @@
 // MMD modules: instrument slots, types, and structures that lie outside the file.
 #include <gtest/gtest.h>
 
+#include <tuple>
+
 #include "engine/walkers.h"
 #include "tests/support/engine_fixtures.h"
 
@@ -179,6 +181,55 @@ TEST(MmdWalker, HybridSyntheticAndWideInstruments) {
     EXPECT_EQ(stereo.stored, (Bytes{1, 2, 3, 4, 5, 6}));  // both channels: twice the length field
     EXPECT_EQ(h.recorder.events[3].info.encoding, (SampleEncoding{16, true, true, 2, false}));
     EXPECT_EQ(h.recorder.events[3].stored.size(), 8u);
+}
+
+// Repeat fields count words, two frames of an 8-bit and of a 16-bit sample
+// alike; from MMD2 on the instrument's loop flag switches the loop, and MMD3
+// holds the exact repeat in frames beside the word fields.
+TEST(MmdWalker, LoopsInFramesForEveryWidthAndOnlyWhereSwitchedOn) {
+    const auto loops = [](const char* signature, std::vector<MmdInstrument> instruments) {
+        demo::MmdRecipe recipe;
+        recipe.signature = signature;
+        recipe.instruments = std::move(instruments);
+        TempDir src;
+        TempDir out;
+        src.Write("tune.med", demo::BuildMmd(recipe));
+        RunHarness h;
+        h.state.DecodeWideMmd = true;
+        h.Run(ListOf(src.path(), {"tune.med"}), out.path());
+        std::vector<std::tuple<LoopMode, std::uint64_t, std::uint64_t>> found;
+        for (const auto& e : h.recorder.events) found.emplace_back(e.info.loopMode, e.info.loopStart, e.info.loopEnd);
+        return found;
+    };
+    using Loop = std::tuple<LoopMode, std::uint64_t, std::uint64_t>;
+    const Loop none{LoopMode::None, 0, 0};
+    MmdInstrument narrow{false, 0, Bytes(128, 1), {}};
+    narrow.repeat = 16;
+    narrow.repeatLength = 48;
+    MmdInstrument wide = narrow;  // the same 128 frames in 16 bits
+    wide.type = 16;
+    wide.data = Bytes(256, 1);
+    EXPECT_EQ(loops("MMD1", {narrow, wide}),
+              (std::vector<Loop>{{LoopMode::Forward, 32, 128}, {LoopMode::Forward, 32, 128}}));
+
+    MmdInstrument off = narrow;
+    off.loopFlagOff = true;
+    off.name = "switched off";
+    for (const char* signature : {"MMD2", "MMD3"}) {
+        SCOPED_TRACE(signature);
+        EXPECT_EQ(loops(signature, {narrow, off, wide}),
+                  (std::vector<Loop>{{LoopMode::Forward, 32, 128}, none, {LoopMode::Forward, 32, 128}}));
+    }
+    // Older trackers wrote no flags: in MMD0 and MMD1 the repeat length alone decides.
+    EXPECT_EQ(loops("MMD1", {off}), (std::vector<Loop>{{LoopMode::Forward, 32, 128}}));
+
+    // The exact fields hold a loop the word fields cannot: an odd start and length.
+    MmdInstrument exact = narrow;
+    exact.longRepeat = 33;
+    exact.longRepeatLength = 61;
+    EXPECT_EQ(loops("MMD3", {exact}), (std::vector<Loop>{{LoopMode::Forward, 33, 94}}));
+    // MMD2 has no such fields: the word fields count.
+    EXPECT_EQ(loops("MMD2", {exact}), (std::vector<Loop>{{LoopMode::Forward, 32, 128}}));
 }
 
 TEST(MmdWalker, NoSlotsWritesNothingAndStillCounts) {

@@ -221,9 +221,15 @@ INSTANTIATE_TEST_SUITE_P(Stereo, RoundTrip,
                                             ::testing::Values(LoopMode::None, LoopMode::Forward, LoopMode::PingPong)),
                          CaseName);
 INSTANTIATE_TEST_SUITE_P(Mono, RoundTrip,
-                         ::testing::Combine(::testing::Values(AudioFormat::Wav, AudioFormat::Aiff, AudioFormat::Svx8,
-                                                              AudioFormat::Flac),
+                         ::testing::Combine(::testing::Values(AudioFormat::Wav, AudioFormat::Aiff, AudioFormat::Flac),
                                             ::testing::Values<std::uint8_t>(8, 16), ::testing::Values(Layout::Mono),
+                                            ::testing::Values<std::uint64_t>(31, 1000, 20001),
+                                            ::testing::Values(LoopMode::None, LoopMode::Forward, LoopMode::PingPong)),
+                         CaseName);
+// 8SVX holds 8-bit mono samples only.
+INSTANTIATE_TEST_SUITE_P(Svx, RoundTrip,
+                         ::testing::Combine(::testing::Values(AudioFormat::Svx8), ::testing::Values<std::uint8_t>(8),
+                                            ::testing::Values(Layout::Mono),
                                             ::testing::Values<std::uint64_t>(31, 1000, 20001),
                                             ::testing::Values(LoopMode::None, LoopMode::Forward, LoopMode::PingPong)),
                          CaseName);
@@ -304,7 +310,13 @@ TEST(AudioFailures, RefusedWithAReasonAndNoOutput) {
     EXPECT_EQ(refuse(AudioFormat::Svx8, stereo), "8SVX holds mono samples only");
     SampleInfo fast;
     fast.rate = 70000;
-    refuse(AudioFormat::Svx8, fast);
+    EXPECT_EQ(refuse(AudioFormat::Svx8, fast), "8SVX holds rates up to 65,535 Hz, not 70,000 Hz");
+    SampleInfo wide;
+    wide.encoding.bits = 16;
+    EXPECT_EQ(refuse(AudioFormat::Svx8, wide).rfind("8SVX holds 8-bit samples only", 0), 0u);
+    SampleInfo fastest;
+    fastest.rate = 655351;
+    EXPECT_EQ(refuse(AudioFormat::Flac, fastest), "FLAC holds rates up to 655,350 Hz, not 655,351 Hz");
     SampleInfo odd;
     odd.encoding.bits = 12;
     refuse(AudioFormat::Wav, odd);

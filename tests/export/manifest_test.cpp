@@ -15,7 +15,7 @@ using Json = nlohmann::ordered_json;
 
 const std::vector<std::string> kKeys = {"module", "slot",   "n",          "name",     "output",    "offset",
                                         "length", "frames", "bits",       "channels", "rate",      "loop_start",
-                                        "loop_end", "loop_mode", "sha256", "duplicate_of", "format"};
+                                        "loop_end", "loop_mode", "sha256", "duplicate_of", "format", "raw_form"};
 
 std::vector<std::string> Keys(const Json& line) {
     std::vector<std::string> keys;
@@ -54,7 +54,8 @@ TEST(ManifestLine, DescribedSampleWithEveryFieldSet) {
     EXPECT_EQ(line, Json::parse(R"({"module":"in/song.med","slot":12,"n":4,"name":"bass",
         "output":"out/4_song.med.wav","offset":1234,"length":403,"frames":100,"bits":16,"channels":2,
         "rate":8363,"loop_start":2,"loop_end":100,"loop_mode":"pingpong","sha256":")" +
-                                 Sha256Hex(stored) + R"(","duplicate_of":"out/1_song.med.wav","format":"mmd1"})"));
+                                 Sha256Hex(stored) + R"(","duplicate_of":"out/1_song.med.wav","format":"mmd1",
+        "raw_form":"stored"})"));
 }
 
 TEST(ManifestLine, SustainLoopAndAlteredFramesOnlyWhereTheyApply) {
