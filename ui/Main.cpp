@@ -12,9 +12,7 @@
 #include <QMenu>
 #include <QMenuBar>
 #include <QPixmap>
-#include <QScreen>
 #include <QShowEvent>
-#include <QStyle>
 #include <QTimer>
 #include <QWindow>
 #include <cstdlib>
@@ -24,6 +22,7 @@
 #include "engine/extraction_run.h"
 #include "selection/selection_commands.h"
 #include "ui/controls.h"
+#include "ui/desktop_windows.h"
 #include "ui/dir_paths.h"
 #include "ui/fault_report.h"
 #include "ui/file_list_box.h"
@@ -415,11 +414,7 @@ void TForm1::showEvent(QShowEvent* e) {
         // Centred on the screen at the first showing only; afterwards the
         // window stays where it was left.
         shown_ = true;
-        const QScreen* screen = this->screen();
-        const QSize framed = frameGeometry().size() - geometry().size() + size();
-        if (screen != nullptr)
-            move(QStyle::alignedRect(Qt::LeftToRight, Qt::AlignCenter, framed, screen->availableGeometry())
-                     .topLeft());
+        CentreOnScreen(this);
     }
     QMainWindow::showEvent(e);
 }

@@ -9,6 +9,7 @@
 #include <utility>
 
 #include "ui/controls.h"
+#include "ui/desktop_windows.h"
 #include "ui/dialog_resources.h"
 #include "ui/dir_paths.h"
 #include "ui/directory_list.h"
@@ -109,7 +110,7 @@ void TForm2::Open(bool forDest) {
                            : QStringLiteral("Please select source directory."));
     GroupBox1->setTitle(forDest ? QStringLiteral("Destination Directory") : QStringLiteral("Source Directory"));
     host_.SetMainWindowEnabled(false);
-    if (!shownBefore_) vorneck::MoveToScreenCentre(this);
+    if (!shownBefore_) vorneck::CentreOnScreen(this);
     shownBefore_ = true;
     FormShow();
     DirectoryListBox1->setFocus();
