@@ -15,6 +15,7 @@
 #include "engine/file_ops.h"
 #include "ui/Main.h"
 #include "ui/about.h"
+#include "ui/desktop_windows.h"
 #include "ui/dialog_wiring.h"
 #include "ui/dir_unit.h"
 
@@ -38,6 +39,10 @@ int main(int argc, char** argv) {
     // desktop match the window to its launcher and icon.
     QGuiApplication::setDesktopFileName(QStringLiteral("vorneck"));
     QApplication::setWindowIcon(QIcon(QStringLiteral(":/vorneck/icon16.png")));
+
+    // A modal window minimised (with the main window) is restored at once.
+    vorneck::MinimisedModalGuard minimisedModalGuard;
+    app.installEventFilter(&minimisedModalGuard);
 
     // Interrupted during a run, the sample being written is removed.
     vorneck::InstallInterruptCleanup();

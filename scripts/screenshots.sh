@@ -8,6 +8,10 @@
 #   scripts/screenshots.sh [OUTPUT_DIR]     (default: docs)
 # Needs a build in build/ (scripts/run.sh or cmake) or BUILD=dir; needs
 # xvfb, xauth, xdotool and imagemagick (scripts/setup.sh --test installs them).
+#   WM=openbox     runs the windows under openbox (installed with them too);
+#                  the pictures then show each window with its frame.
+#   SCALE=2        draws the windows at that scale (QT_SCALE_FACTOR), on a
+#                  screen as many times larger.
 #
 # Everything it makes lives in a private temporary directory, and the X
 # server takes a display number no other server uses and admits only this
@@ -19,7 +23,12 @@ build="${BUILD:-$root/build}"
 out="$(realpath -m "${1:-$root/docs}")"
 mkdir -p "$out"
 
-for tool in Xvfb xauth xdotool import; do
+wm="${WM:-}"
+scale="${SCALE:-1}"
+case "$scale" in ''|*[!0-9]*) echo "SCALE must be a whole number" >&2; exit 2 ;; esac
+case "$wm" in ''|none) wm= ;; openbox) ;; *) echo "WM must be openbox or none" >&2; exit 2 ;; esac
+
+for tool in Xvfb xauth xdotool import ${wm:+$wm} ${wm:+xprop} ${wm:+xwininfo}; do
   command -v "$tool" >/dev/null || { echo "missing: $tool (run scripts/setup.sh --test)" >&2; exit 1; }
 done
 [ -x "$build/app/vorneck" ] || cmake --build "$build" --target vorneck vorneck-make-demo
@@ -27,8 +36,10 @@ done
 work="$(mktemp -d "${TMPDIR:-/tmp}/vorneck-screenshots.XXXXXX")"
 server=
 pid=
+wmpid=
 cleanup() {
   if [ -n "$pid" ]; then kill "$pid" 2>/dev/null || true; fi
+  if [ -n "$wmpid" ]; then kill "$wmpid" 2>/dev/null || true; fi
   if [ -n "$server" ]; then kill "$server" 2>/dev/null || true; wait "$server" 2>/dev/null || true; fi
   rm -rf "$work"
 }
@@ -43,7 +54,7 @@ cookie="$(od -An -N16 -tx1 /dev/urandom | tr -d ' \n')"
 : >"$XAUTHORITY"
 : >"$work/server-auth"
 xauth -q -f "$work/server-auth" add ":0" . "$cookie"
-Xvfb -displayfd 3 -auth "$work/server-auth" -nolisten tcp -screen 0 1024x768x24 \
+Xvfb -displayfd 3 -auth "$work/server-auth" -nolisten tcp -screen 0 "$((1024 * scale))x$((768 * scale))x24" \
   3>"$work/display" >"$work/xvfb.log" 2>&1 &
 server=$!
 for _ in $(seq 100); do
@@ -57,6 +68,16 @@ export DISPLAY=":$number"
 xauth -q add "$DISPLAY" . "$cookie"
 export XDG_RUNTIME_DIR="$work/runtime"
 mkdir -m 700 "$XDG_RUNTIME_DIR"
+export QT_SCALE_FACTOR="$scale"
+
+if [ -n "$wm" ]; then
+  "$wm" >"$work/wm.log" 2>&1 &
+  wmpid=$!
+  for _ in $(seq 100); do
+    xprop -root _NET_SUPPORTING_WM_CHECK 2>/dev/null | grep -q 'window id' && break
+    sleep 0.1
+  done
+fi
 
 # Demo modules with a few sub-directories for the chooser to show, and a
 # destination that the main window offers as the user's home.
@@ -75,9 +96,25 @@ window() {
   return 1
 }
 
+# The window's rectangle on the screen with the frame the window manager
+# put around it, as WxH+X+Y.
+framed() {
+  local x y w h l r t b
+  x="$(xwininfo -id "$1" | awk '/Absolute upper-left X/ {print $4}')"
+  y="$(xwininfo -id "$1" | awk '/Absolute upper-left Y/ {print $4}')"
+  w="$(xwininfo -id "$1" | awk '/Width:/ {print $2}')"
+  h="$(xwininfo -id "$1" | awk '/Height:/ {print $2}')"
+  read -r l r t b < <(xprop -id "$1" _NET_FRAME_EXTENTS | sed -n 's/.*= *//; s/,//gp')
+  echo "$((w + ${l:-0} + ${r:-0}))x$((h + ${t:-0} + ${b:-0}))+$((x - ${l:-0}))+$((y - ${t:-0}))"
+}
+
 shot() {  # window id, file name
   sleep 0.4
-  import -window "$1" "$out/$2"
+  if [ -z "$wm" ]; then
+    import -window "$1" "$out/$2"
+  else
+    import -window root -crop "$(framed "$1")" +repage "$out/$2"
+  fi
   echo "$out/$2"
 }
 
@@ -94,8 +131,12 @@ shot "$main" main-window.png
 keys ctrl+l
 chooser="$(window 'Please select source directory\.')"
 shot "$chooser" chooser_source.png
-eval "$(xdotool getwindowgeometry --shell "$main")"
-import -window root -crop "${WIDTH}x${HEIGHT}+${X}+${Y}" +repage "$out/chooser_over_main.png"
+if [ -z "$wm" ]; then
+  eval "$(xdotool getwindowgeometry --shell "$main")"
+  import -window root -crop "${WIDTH}x${HEIGHT}+${X}+${Y}" +repage "$out/chooser_over_main.png"
+else
+  import -window root -crop "$(framed "$main")" +repage "$out/chooser_over_main.png"
+fi
 echo "$out/chooser_over_main.png"
 keys alt+c
 

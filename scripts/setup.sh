@@ -22,7 +22,7 @@ build_packages=(
 test_packages=(
   googletest libgtest-dev libbenchmark-dev
   clang libclang-rt-14-dev
-  xvfb xauth xdotool imagemagick openbox
+  xvfb xauth xdotool imagemagick openbox x11-utils
   dpkg-dev fakeroot lintian desktop-file-utils appstream
   python3 time
 )

@@ -5,8 +5,6 @@
 #include <QApplication>
 #include <QCheckBox>
 #include <QCloseEvent>
-#include <QDir>
-#include <QFile>
 #include <QGroupBox>
 #include <QKeyEvent>
 #include <QLabel>
@@ -14,20 +12,22 @@
 #include <QMenu>
 #include <QMenuBar>
 #include <QPixmap>
-#include <QScreen>
 #include <QShowEvent>
-#include <QStyle>
 #include <QTimer>
 #include <QWindow>
+#include <cstdlib>
 #include <filesystem>
 #include <system_error>
 
 #include "engine/extraction_run.h"
 #include "selection/selection_commands.h"
 #include "ui/controls.h"
+#include "ui/desktop_windows.h"
+#include "ui/dir_paths.h"
 #include "ui/fault_report.h"
 #include "ui/file_list_box.h"
 #include "ui/menu_shortcuts.h"
+#include "ui/path_field.h"
 #include "ui/status_panels.h"
 #include "ui/window_font.h"
 
@@ -62,7 +62,11 @@ QAction* MakeSeparator(QMenu* menu, const char* name) {
     return action;
 }
 
-QString DisplayPath(const std::string& path) { return QFile::decodeName(path.c_str()); }
+// The home directory as the environment names it, or "/" without one.
+std::string HomeDirectory() {
+    const char* home = std::getenv("HOME");
+    return NormalizePath(home != nullptr ? home : "", "/");
+}
 
 }  // namespace
 }  // namespace vorneck
@@ -106,14 +110,8 @@ void TForm1::BuildControls() {
     client->setFixedSize(kClientWidth, kClientHeight);
     setCentralWidget(client);
 
-    // The program's start-up directory fills the source field; the home
-    // directory is the first destination offered.
-    std::error_code ec;
-    const std::filesystem::path startDirectory = std::filesystem::current_path(ec);
-    const QString sourceText = ec ? QString() : DisplayPath(startDirectory.string());
-
     SrcGroup = Make<QGroupBox>(client, "SrcGroup", QStringLiteral("Source"), 8, 8, 402, 185);
-    SourceDir = Make<EditField>(SrcGroup, "SourceDir", sourceText, 8, 16, 177, 21);
+    SourceDir = Make<PathField>(SrcGroup, "SourceDir", QString(), 8, 16, 177, 21);
     SrcDirButton = Make<Button>(SrcGroup, "SrcDirButton", QStringLiteral("Directory.."), 200, 16, 75, 25);
     FileListBox1 = Named(new FileListBox(SrcGroup), "FileListBox1");
     FileListBox1->setGeometry(8, 48, 266, 129);
@@ -125,7 +123,7 @@ void TForm1::BuildControls() {
     DeselectButton = Make<Button>(MatchGroup, "DeselectButton", QStringLiteral("Deselect"), 16, 128, 76, 26);
 
     DestGroup = Make<QGroupBox>(client, "DestGroup", QStringLiteral("Destination"), 8, 192, 402, 57);
-    DestDir = Make<EditField>(DestGroup, "DestDir", QDir::homePath(), 8, 16, 177, 21);
+    DestDir = Make<PathField>(DestGroup, "DestDir", QString(), 8, 16, 177, 21);
     DestDirButton = Make<Button>(DestGroup, "DestDirButton", QStringLiteral("Directory.."), 200, 16, 74, 26);
     DirPerModule = Make<QCheckBox>(DestGroup, "DirPerModule", QStringLiteral("Dir Per &Mod"), 304, 16, 89, 18);
     CheckBox1 = Make<QCheckBox>(DestGroup, "CheckBox1", QStringLiteral("Save as WAV"), 304, 32, 89, 17);
@@ -141,6 +139,13 @@ void TForm1::BuildControls() {
 
     // Only its lower edge shows, as a line under the menu bar.
     GroupBox4 = Make<QGroupBox>(client, "GroupBox4", QString(), 0, -8, 529, 10);
+
+    // The program's start-up directory fills the source field; the home
+    // directory is the first destination offered.
+    std::error_code ec;
+    const std::filesystem::path startDirectory = std::filesystem::current_path(ec);
+    if (!ec) SourceDir->SetPath(startDirectory.string());
+    DestDir->SetPath(HomeDirectory());
 
     StatusBar1 = Named(new StatusPanels(client), "StatusBar1");
     StatusBar1->setGeometry(0, 260, kClientWidth, 20);
@@ -247,7 +252,7 @@ void TForm1::FormCreate() {
 
 void TForm1::GoButtonClick() {
     Services services{files_, errors_, *StatusBar1};
-    const RunRequest request{DestDir->text().toStdString(), DirPerModule->isChecked()};
+    const RunRequest request{DestDir->Path(), DirPerModule->isChecked()};
     ExtractSelected(state_, FileListBox1->List(), request, services);
 }
 
@@ -311,14 +316,12 @@ void TForm1::EditPattern1Click() {
 
 void TForm1::AboutVorneck1Click() { emit AboutBoxRequested(); }
 
-QString TForm1::SourceDirText() const { return SourceDir->text(); }
-QString TForm1::DestDirText() const { return DestDir->text(); }
-void TForm1::SetSourceDirText(const QString& text) { SourceDir->setText(text); }
-void TForm1::SetDestDirText(const QString& text) { DestDir->setText(text); }
+std::string TForm1::SourceDirPath() const { return SourceDir->Path(); }
+std::string TForm1::DestDirPath() const { return DestDir->Path(); }
+void TForm1::SetSourceDirPath(const std::string& path) { SourceDir->SetPath(path); }
+void TForm1::SetDestDirPath(const std::string& path) { DestDir->SetPath(path); }
 
-int TForm1::SetFileListDirectory(const QString& path) {
-    return FileListBox1->SetDirectory(QFile::encodeName(path).toStdString());
-}
+int TForm1::SetFileListDirectory(const std::string& path) { return FileListBox1->SetDirectory(path); }
 
 void TForm1::SetMainWindowEnabled(bool enabled) {
     // Not QWidget::setEnabled: that would grey every control, the menu and
@@ -411,11 +414,7 @@ void TForm1::showEvent(QShowEvent* e) {
         // Centred on the screen at the first showing only; afterwards the
         // window stays where it was left.
         shown_ = true;
-        const QScreen* screen = this->screen();
-        const QSize framed = frameGeometry().size() - geometry().size() + size();
-        if (screen != nullptr)
-            move(QStyle::alignedRect(Qt::LeftToRight, Qt::AlignCenter, framed, screen->availableGeometry())
-                     .topLeft());
+        CentreOnScreen(this);
     }
     QMainWindow::showEvent(e);
 }

@@ -12,6 +12,7 @@
 #include "engine/file_ops.h"
 #include "ui/chooser_host.h"
 #include "ui/error_report.h"
+#include "ui/path_field.h"
 
 class QAction;
 class QCheckBox;
@@ -37,11 +38,11 @@ public:
     explicit TForm1(ExtractionState& state, QWidget* parent = nullptr);
 
     // What the directory chooser and the About window need.
-    QString SourceDirText() const override;
-    QString DestDirText() const override;
-    void SetSourceDirText(const QString& text) override;
-    void SetDestDirText(const QString& text) override;
-    int SetFileListDirectory(const QString& path) override;
+    std::string SourceDirPath() const override;
+    std::string DestDirPath() const override;
+    void SetSourceDirPath(const std::string& path) override;
+    void SetDestDirPath(const std::string& path) override;
+    int SetFileListDirectory(const std::string& path) override;
     // Disabled, the window looks as it did but ignores every key, click and
     // close request (the platform's disabled top-level window). Enabled
     // again, it becomes the active window, the focus where it was.
@@ -53,7 +54,7 @@ public:
     // The controls, by their layout names.
     QWidget* client = nullptr;
     QGroupBox* SrcGroup = nullptr;
-    EditField* SourceDir = nullptr;
+    PathField* SourceDir = nullptr;
     Button* SrcDirButton = nullptr;
     FileListBox* FileListBox1 = nullptr;
     QGroupBox* MatchGroup = nullptr;
@@ -62,7 +63,7 @@ public:
     Button* SelectButton = nullptr;
     Button* DeselectButton = nullptr;
     QGroupBox* DestGroup = nullptr;
-    EditField* DestDir = nullptr;
+    PathField* DestDir = nullptr;
     Button* DestDirButton = nullptr;
     QCheckBox* DirPerModule = nullptr;
     QCheckBox* CheckBox1 = nullptr;

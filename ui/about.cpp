@@ -7,6 +7,7 @@
 #include <QPushButton>
 
 #include "ui/controls.h"
+#include "ui/desktop_windows.h"
 #include "ui/dialog_resources.h"
 
 namespace {
@@ -82,7 +83,7 @@ TAboutBox::TAboutBox(vorneck::ChooserHost& host, QWidget* parent)
 
 void TAboutBox::Open() {
     host_.SetMainWindowEnabled(false);
-    if (!shownBefore_) vorneck::MoveToScreenCentre(this);
+    if (!shownBefore_) vorneck::CentreOnScreen(this);
     shownBefore_ = true;
     Button1->setFocus();
     show();

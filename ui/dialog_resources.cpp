@@ -1,10 +1,6 @@
 // SPDX-License-Identifier: MIT
 #include "ui/dialog_resources.h"
 
-#include <QApplication>
-#include <QScreen>
-#include <QStyle>
-#include <QWidget>
 #include <QtGlobal>
 
 #include "ui/window_font.h"
@@ -45,25 +41,6 @@ QPixmap DialogPixmap(DialogPicture picture) {
 }
 
 QFont DialogFont() { return WindowFont(); }
-
-void MoveToScreenCentre(QWidget* window) {
-    const QScreen* screen = QGuiApplication::primaryScreen();
-    if (screen == nullptr) return;
-    // Before its first showing a window's frame is not known; another
-    // window of the program that is on screen has the same decorations.
-    QMargins frame;
-    for (const QWidget* other : QApplication::topLevelWidgets()) {
-        if (other == window || !other->isVisible()) continue;
-        const QRect outer = other->frameGeometry();
-        const QRect inner = other->geometry();
-        frame = QMargins(inner.left() - outer.left(), inner.top() - outer.top(), outer.right() - inner.right(),
-                         outer.bottom() - inner.bottom());
-        break;
-    }
-    const QSize outer = window->size().grownBy(frame);
-    // A window's position is that of its frame.
-    window->move(QStyle::alignedRect(Qt::LeftToRight, Qt::AlignCenter, outer, screen->availableGeometry()).topLeft());
-}
 
 QFont SerifItalicFont(int pixelSize) {
     QFont font(QStringLiteral("Times New Roman"));

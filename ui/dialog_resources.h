@@ -35,9 +35,6 @@ QPixmap DialogPixmap(DialogPicture picture);
 // where the program has it, otherwise an 8-point sans-serif face.
 QFont DialogFont();
 
-// Moves a window so that it lies in the middle of the screen's free area.
-void MoveToScreenCentre(QWidget* window);
-
 // "Times New Roman" (or another serif face) at `pixelSize`, italic.
 QFont SerifItalicFont(int pixelSize);
 

@@ -3,13 +3,13 @@
 
 #include <QCloseEvent>
 #include <QComboBox>
-#include <QFile>
 #include <QGroupBox>
 #include <QIcon>
 #include <QPushButton>
 #include <utility>
 
 #include "ui/controls.h"
+#include "ui/desktop_windows.h"
 #include "ui/dialog_resources.h"
 #include "ui/dir_paths.h"
 #include "ui/directory_list.h"
@@ -43,10 +43,6 @@ bool SameVolumes(const std::vector<Volume>& a, const std::vector<Volume>& b) {
         if (a[i].mountPath != b[i].mountPath || a[i].kind != b[i].kind || a[i].text != b[i].text) return false;
     return true;
 }
-
-std::string PathFromText(const QString& text) { return QFile::encodeName(text).toStdString(); }
-
-QString TextFromPath(const std::string& path) { return QFile::decodeName(QByteArray::fromStdString(path)); }
 
 }  // namespace
 
@@ -114,7 +110,7 @@ void TForm2::Open(bool forDest) {
                            : QStringLiteral("Please select source directory."));
     GroupBox1->setTitle(forDest ? QStringLiteral("Destination Directory") : QStringLiteral("Source Directory"));
     host_.SetMainWindowEnabled(false);
-    if (!shownBefore_) vorneck::MoveToScreenCentre(this);
+    if (!shownBefore_) vorneck::CentreOnScreen(this);
     shownBefore_ = true;
     FormShow();
     DirectoryListBox1->setFocus();
@@ -124,8 +120,7 @@ void TForm2::Open(bool forDest) {
 }
 
 void TForm2::FormShow() {
-    const QString text = state_.ChooserForDest ? host_.DestDirText() : host_.SourceDirText();
-    const std::string raw = PathFromText(text);
+    const std::string raw = state_.ChooserForDest ? host_.DestDirPath() : host_.SourceDirPath();
     // A NUL byte would cut the path short at the system call and name some
     // other directory.
     if (raw.find('\0') != std::string::npos) {
@@ -164,11 +159,10 @@ bool TForm2::DriveComboBox1Change() {
 }
 
 void TForm2::Button1Click() {
-    const std::string& chosen = DirectoryListBox1->Directory();
-    if (chosen.empty()) return;
-    const QString directory = TextFromPath(chosen);
+    const std::string directory = DirectoryListBox1->Directory();
+    if (directory.empty()) return;
     if (!state_.ChooserForDest) {
-        host_.SetSourceDirText(directory);
+        host_.SetSourceDirPath(directory);
         if (const int error = host_.SetFileListDirectory(directory); error != 0) {
             // The chooser stays open (and the main window disabled) so the
             // user can pick another directory or cancel.
@@ -176,7 +170,7 @@ void TForm2::Button1Click() {
             return;
         }
     } else {
-        host_.SetDestDirText(directory);
+        host_.SetDestDirPath(directory);
     }
     host_.SetMainWindowEnabled(true);
     close();

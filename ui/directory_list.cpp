@@ -2,7 +2,6 @@
 #include "ui/directory_list.h"
 
 #include <QAbstractListModel>
-#include <QFile>
 #include <QIcon>
 #include <QKeyEvent>
 #include <QScrollBar>
@@ -14,6 +13,7 @@
 #include "ui/dialog_resources.h"
 #include "ui/dir_paths.h"
 #include "ui/fault_report.h"
+#include "ui/path_field.h"
 
 namespace vorneck {
 namespace {
@@ -48,7 +48,7 @@ public:
         const DirectoryLine& line = Line(index.row());
         switch (role) {
             case Qt::DisplayRole:
-                return QFile::decodeName(QByteArray::fromStdString(line.text));
+                return PathText(line.text);
             case Qt::DecorationRole:
                 return line.open ? openIcon_ : closedIcon_;
             case kLevelRole:
@@ -119,7 +119,7 @@ int WidestLine(const std::vector<DirectoryLine>& lines, const QFontMetrics& metr
     for (const int row : rows) {
         const DirectoryLine& line = lines[static_cast<std::size_t>(row)];
         const int width = line.level * DirectoryListBox::kIndent +
-                          metrics.horizontalAdvance(QFile::decodeName(QByteArray::fromStdString(line.text)));
+                          metrics.horizontalAdvance(PathText(line.text));
         if (width > widest) {
             widest = width;
             widestRow = row;

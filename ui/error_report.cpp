@@ -10,9 +10,9 @@
 #include <QLayout>
 #include <QPushButton>
 #include <QScreen>
-#include <QStyle>
 #include <algorithm>
 
+#include "ui/desktop_windows.h"
 #include "ui/window_font.h"
 
 namespace vorneck {
@@ -128,10 +128,7 @@ void StopBox::FitToText() {
     setFixedSize(width, height);
 
     // Centred on the screen, not on the parent window.
-    // The frame is known only once the window system has framed the box.
-    const QRect screen = ScreenOf(parentWidget() != nullptr ? parentWidget() : this)->availableGeometry();
-    const QSize framed = frameGeometry().size() - geometry().size() + size();
-    move(QStyle::alignedRect(Qt::LeftToRight, Qt::AlignCenter, framed, screen).topLeft());
+    CentreOnScreen(this);
 
     QCoreApplication::removePostedEvents(this, QEvent::LayoutRequest);
     fitting_ = false;

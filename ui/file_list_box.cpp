@@ -11,6 +11,7 @@
 #include <system_error>
 
 #include "ui/name_order.h"
+#include "ui/path_field.h"
 
 namespace vorneck {
 namespace {
@@ -56,7 +57,7 @@ QVariant FileListModel::data(const QModelIndex& index, int role) const {
         return {};
     if (role == Qt::DisplayRole) {
         const std::string& name = list_.Names()[static_cast<std::size_t>(index.row())];
-        return QString::fromUtf8(name.data(), static_cast<qsizetype>(name.size()));
+        return PathText(name);
     }
     return {};
 }

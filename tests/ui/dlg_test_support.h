@@ -4,20 +4,25 @@
 #pragma once
 
 #include <QApplication>
+#include <QFile>
 #include <QMessageBox>
 #include <QPushButton>
 #include <QTimer>
+#include <string>
 #include <vector>
 
 #include "ui/chooser_host.h"
 
+// A path's bytes, for tests that name paths as text.
+inline std::string Bytes(const QString& path) { return QFile::encodeName(path).toStdString(); }
+
 class FakeHost : public vorneck::ChooserHost {
 public:
-    QString SourceDirText() const override { return source; }
-    QString DestDirText() const override { return dest; }
-    void SetSourceDirText(const QString& text) override { source = text; }
-    void SetDestDirText(const QString& text) override { dest = text; }
-    int SetFileListDirectory(const QString& path) override {
+    std::string SourceDirPath() const override { return source; }
+    std::string DestDirPath() const override { return dest; }
+    void SetSourceDirPath(const std::string& path) override { source = path; }
+    void SetDestDirPath(const std::string& path) override { dest = path; }
+    int SetFileListDirectory(const std::string& path) override {
         fileListCalls.push_back(path);
         if (fileListError != 0) return fileListError;
         fileListDirectory = path;
@@ -25,10 +30,10 @@ public:
     }
     void SetMainWindowEnabled(bool value) override { enabled = value; }
 
-    QString source;
-    QString dest;
-    QString fileListDirectory;
-    std::vector<QString> fileListCalls;
+    std::string source;
+    std::string dest;
+    std::string fileListDirectory;
+    std::vector<std::string> fileListCalls;
     int fileListError = 0;
     bool enabled = true;
 };

@@ -80,8 +80,8 @@ private slots:
 
     void init() {
         host_ = FakeHost{};
-        host_.source = a_ + "/mods";
-        host_.dest = b_;
+        host_.source = Bytes(a_ + "/mods");
+        host_.dest = Bytes(b_);
         state_.Reset();
         form_ = std::make_unique<TForm2>(host_, state_, [this] { return volumes_; });
     }
@@ -148,10 +148,10 @@ private slots:
         form_->Button2Click();
         QVERIFY(!form_->isVisible());
         QVERIFY(host_.enabled);
-        QCOMPARE(host_.source, a_ + "/mods");
+        QCOMPARE(host_.source, Bytes(a_ + "/mods"));
         QVERIFY(host_.fileListCalls.empty());
 
-        host_.dest = a_ + "/mods/old/";
+        host_.dest = Bytes(a_ + "/mods/old/");
         form_->Open(true);
         QVERIFY(state_.ChooserForDest);
         QVERIFY(!host_.enabled);
@@ -160,7 +160,7 @@ private slots:
         QCOMPARE(Directory(), a_ + "/mods/old");
         QCOMPARE(Lines(), QStringList({a_, "mods", "old"}));
         form_->Button2Click();
-        QCOMPARE(host_.dest, a_ + "/mods/old/");
+        QCOMPARE(host_.dest, Bytes(a_ + "/mods/old/"));
         QVERIFY(host_.enabled);
     }
 
@@ -172,18 +172,18 @@ private slots:
         form_->Button1->click();
         QVERIFY(!form_->isVisible());
         QVERIFY(host_.enabled);
-        QCOMPARE(host_.source, a_ + "/mods");
-        QCOMPARE(host_.fileListCalls, std::vector<QString>({a_ + "/mods"}));
+        QCOMPARE(host_.source, Bytes(a_ + "/mods"));
+        QCOMPARE(host_.fileListCalls, std::vector<std::string>({Bytes(a_ + "/mods")}));
 
         // The destination: Enter opens the highlighted line first.
-        host_.dest = a_ + "/mods";
+        host_.dest = Bytes(a_ + "/mods");
         form_->Open(true);
         ClickRow(RowOf("old"));
         Press(form_->DirectoryListBox1, Qt::Key_Return);
         QVERIFY(form_->isVisible());  // Enter in the list does not press Okay
         QCOMPARE(Directory(), a_ + "/mods/old");
         form_->Button1->click();
-        QCOMPARE(host_.dest, a_ + "/mods/old");
+        QCOMPARE(host_.dest, Bytes(a_ + "/mods/old"));
         QCOMPARE(host_.fileListCalls.size(), std::size_t(1));
         QVERIFY(host_.enabled);
     }
@@ -207,7 +207,7 @@ private slots:
         QCOMPARE(form_->focusWidget(), form_->Button1);
         Press(form_->Button1, Qt::Key_Return);
         QVERIFY(!form_->isVisible());
-        QCOMPARE(host_.source, a_ + "/Music");
+        QCOMPARE(host_.source, Bytes(a_ + "/Music"));
     }
 
     void emptyAndRelativeTextsUseTheCurrentDirectory() {
@@ -225,14 +225,14 @@ private slots:
     }
 
     void unenterableTextIsAFaultAndTheChooserStaysUsable() {
-        host_.source = b_ + "/x";
+        host_.source = Bytes(b_ + "/x");
         form_->Open(false);
         QCOMPARE(Directory(), b_ + "/x");
         form_->Button2Click();
 
         {
             BoxCatcher catcher;
-            host_.source = a_ + "/nowhere";
+            host_.source = Bytes(a_ + "/nowhere");
             form_->Open(false);
             QCOMPARE(catcher.texts, QStringList({"File not found."}));
             QCOMPARE(catcher.titles, QStringList({vorneck::ProgramTitle()}));
@@ -251,7 +251,7 @@ private slots:
         QVERIFY(file.open(QIODevice::WriteOnly));
         file.close();
         BoxCatcher catcher;
-        host_.source = a_ + "/mods/notadir";
+        host_.source = Bytes(a_ + "/mods/notadir");
         form_->Open(false);
         QCOMPARE(catcher.texts, QStringList({"Invalid filename."}));
         QVERIFY(form_->isVisible());
@@ -262,7 +262,7 @@ private slots:
 
     void vanishedDirectoriesAreFaults() {
         QVERIFY(QDir(a_).mkpath("gone/soon"));
-        host_.source = a_ + "/gone";
+        host_.source = Bytes(a_ + "/gone");
         form_->Open(false);
         QVERIFY(QDir(a_ + "/gone/soon").removeRecursively());
         {
@@ -284,8 +284,8 @@ private slots:
         }
         QVERIFY(form_->isVisible());
         QVERIFY(!host_.enabled);
-        QCOMPARE(host_.source, a_ + "/gone");
-        QVERIFY(host_.fileListDirectory.isEmpty());
+        QCOMPARE(host_.source, Bytes(a_ + "/gone"));
+        QVERIFY(host_.fileListDirectory.empty());
         form_->Button2->click();
         QVERIFY(!form_->isVisible());
         QVERIFY(host_.enabled);
@@ -296,7 +296,7 @@ private slots:
         if (::geteuid() == 0) QSKIP("permissions do not bind root");
         QVERIFY(QDir(a_).mkpath("locked"));
         QVERIFY(QFile::setPermissions(a_ + "/locked", QFileDevice::WriteOwner));
-        host_.source = a_;
+        host_.source = Bytes(a_);
         form_->Open(false);
         {
             BoxCatcher catcher;
@@ -335,12 +335,12 @@ private slots:
         QCOMPARE(drives->currentIndex(), 3);
         QCOMPARE(Directory(), b_);
         form_->Button1->click();
-        QCOMPARE(host_.source, b_);
+        QCOMPARE(host_.source, Bytes(b_));
 
         // Volumes mounted meanwhile show up at the next opening.
         QVERIFY(QDir(temp_.path()).mkpath("D"));
         volumes_.push_back({(temp_.path() + "/D").toStdString(), VolumeKind::CdRom, "d"});
-        host_.source = temp_.path() + "/D";
+        host_.source = Bytes(temp_.path() + "/D");
         form_->Open(false);
         QCOMPARE(drives->count(), 5);
         QCOMPARE(drives->currentIndex(), 4);
@@ -354,7 +354,7 @@ private slots:
         for (int level = 0; level < 50; ++level) deep += QString("/level-%1").arg(level, 2, 10, QChar('0'));
         QVERIFY(QDir().mkpath(deep));
         QVERIFY(deep.size() > 400);  // no cut at 200 characters
-        host_.dest = deep;
+        host_.dest = Bytes(deep);
         form_->Open(true);
         QCOMPARE(Directory(), deep);
         vorneck::DirectoryListBox* list = form_->DirectoryListBox1;
@@ -367,7 +367,7 @@ private slots:
         QVERIFY(textStart >= 0);
         QVERIFY(textStart + 2 * vorneck::DirectoryListBox::kItemHeight < list->viewport()->width());
         form_->Button1->click();
-        QCOMPARE(host_.dest, deep);
+        QCOMPARE(host_.dest, Bytes(deep));
         QVERIFY(QDir(a_ + "/deep").removeRecursively());
     }
 
@@ -388,7 +388,7 @@ private slots:
 
     void systemVolumesReachATemporaryDirectory() {
         TForm2 form(host_, state_);
-        host_.source = temp_.path();
+        host_.source = Bytes(temp_.path());
         form.Open(false);
         QCOMPARE(QString::fromStdString(form.DirectoryListBox1->Directory()), temp_.path());
         QCOMPARE(QString::fromStdString(form.Volumes().front().mountPath), QString("/"));

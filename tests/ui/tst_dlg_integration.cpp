@@ -12,8 +12,12 @@
 #include <QWindow>
 #include <QtTest>
 #include <functional>
+#include <filesystem>
+#include <fstream>
 #include <memory>
+#include <sys/stat.h>
 
+#include "demo/module_builder.h"
 #include "dlg_test_support.h"
 #include "ui/Main.h"
 #include "ui/about.h"
@@ -65,7 +69,7 @@ private:
     void VerifyMainWindowTakesNoInput(QWidget* dialog) {
         QSignalSpy chooser(form1_.get(), &TForm1::DirectoryChooserRequested);
         QSignalSpy about(form1_.get(), &TForm1::AboutBoxRequested);
-        const QString source = form1_->SourceDirText();
+        const QString source = form1_->SourceDir->text();
         const QString status = form1_->StatusBar1->PanelText(3);
         QWindow* window = form1_->windowHandle();
         for (const QKeyCombination key : {Qt::CTRL | Qt::Key_L, Qt::CTRL | Qt::Key_S, Qt::CTRL | Qt::Key_C,
@@ -85,7 +89,7 @@ private:
         QCOMPARE(about.size(), 0);
         QVERIFY(form1_->isVisible());
         QVERIFY(dialog->isVisible());
-        QCOMPARE(form1_->SourceDirText(), source);
+        QCOMPARE(form1_->SourceDir->text(), source);
         QCOMPARE(form1_->StatusBar1->PanelText(3), status);
     }
 
@@ -148,8 +152,8 @@ private slots:
         QFETCH(bool, forDest);
         QFETCH(Action, close);
         QVERIFY(ActivateMain());
-        form1_->SetSourceDirText(ListDirectory());
-        form1_->SetDestDirText(work_.path());
+        form1_->SetSourceDirPath(Bytes(ListDirectory()));
+        form1_->SetDestDirPath(Bytes(work_.path()));
 
         open(*form1_, *form2_);
         QVERIFY(form2_->isVisible());
@@ -246,26 +250,26 @@ private slots:
         const QString start = work_.path() + "/start";
         const QString other = work_.path() + "/other";
         QVERIFY(ActivateMain());
-        form1_->SetSourceDirText(other);
+        form1_->SetSourceDirPath(Bytes(other));
         QTest::mouseClick(form1_->SrcDirButton, Qt::LeftButton);
         QTest::mouseClick(form2_->Button1, Qt::LeftButton);
-        QCOMPARE(form1_->SourceDirText(), other);
+        QCOMPARE(form1_->SourceDir->text(), other);
         QCOMPARE(ListDirectory(), other);
         QCOMPARE(form1_->FileListBox1->List().Names(), std::vector<std::string>({"b.mod"}));
 
         QVERIFY(ActivateMain());
-        form1_->SetDestDirText(other);
+        form1_->SetDestDirPath(Bytes(other));
         QTest::keyClick(form1_->DestDir, Qt::Key_S, Qt::ControlModifier);
         QTest::keyClick(form2_->DirectoryListBox1, Qt::Key_Down);
         QTest::keyClick(form2_->DirectoryListBox1, Qt::Key_Return);
         QTest::mouseClick(form2_->Button1, Qt::LeftButton);
-        QCOMPARE(form1_->DestDirText(), other + "/sub");
+        QCOMPARE(form1_->DestDir->text(), other + "/sub");
         QCOMPARE(ListDirectory(), other);  // the destination leaves the list alone
 
         // A source directory that vanishes while the chooser is open.
         QVERIFY(ActivateMain());
         QVERIFY(QDir(work_.path()).mkpath("brief"));
-        form1_->SetSourceDirText(work_.path() + "/brief");
+        form1_->SetSourceDirPath(Bytes(work_.path() + "/brief"));
         QTest::mouseClick(form1_->SrcDirButton, Qt::LeftButton);
         QVERIFY(QDir(work_.path() + "/brief").removeRecursively());
         {
@@ -275,11 +279,113 @@ private slots:
         }
         QVERIFY(form2_->isVisible());
         VerifyMainWindowTakesNoInput(form2_.get());
-        QCOMPARE(form1_->SourceDirText(), work_.path() + "/brief");
+        QCOMPARE(form1_->SourceDir->text(), work_.path() + "/brief");
         QCOMPARE(ListDirectory(), other);
         QTest::mouseClick(form2_->Button2, Qt::LeftButton);
         QTRY_COMPARE(QApplication::activeWindow(), form1_.get());
-        form1_->SetSourceDirText(start);
+        form1_->SetSourceDirPath(Bytes(start));
+    }
+
+    void pathsKeepTheirBytesFromChooserToRun() {
+        // Folder and file names that are not UTF-8: every byte from 0x80 to
+        // 0xFF, each standing alone where UTF-8 would need a sequence.
+        const std::string root = Bytes(work_.path());
+        std::string high;
+        for (int byte = 0x80; byte <= 0xFF; ++byte) high += static_cast<char>(byte);
+        const std::string source = root + "/d\xe9r";
+        const std::string dest = root + "/out" + high;
+        // QTemporaryDir removes by name as text: these it could not name.
+        struct Remover {
+            std::vector<std::string> paths;
+            ~Remover() {
+                for (const std::string& path : paths) {
+                    std::error_code ec;
+                    std::filesystem::remove_all(path, ec);
+                }
+            }
+        } remover{{source, dest}};
+        QCOMPARE(::mkdir(source.c_str(), 0700), 0);
+        QCOMPARE(::mkdir(dest.c_str(), 0700), 0);
+        vorneck::demo::ModRecipe recipe;
+        recipe.samples = {{"a", vorneck::demo::Waveform(vorneck::demo::Wave::Sine, 64)},
+                          {"b", vorneck::demo::Waveform(vorneck::demo::Wave::Saw, 32)}};
+        const vorneck::demo::Bytes module = vorneck::demo::BuildMod(recipe);
+        const std::string moduleName = "song\xa0.mod";
+        {
+            std::ofstream out(source + "/" + moduleName, std::ios::binary);
+            out.write(reinterpret_cast<const char*>(module.data()), static_cast<std::streamsize>(module.size()));
+            QVERIFY(out.good());
+        }
+
+        // Each chooser starts in the folder above and opens the folder by
+        // keyboard, as shown in its list.
+        auto choose = [this](bool forDest, const QString& shown) {
+            QVERIFY(ActivateMain());
+            QTest::keyClick(form1_->windowHandle(), forDest ? Qt::Key_S : Qt::Key_L, Qt::ControlModifier);
+            QVERIFY(form2_->isVisible());
+            vorneck::DirectoryListBox* list = form2_->DirectoryListBox1;
+            for (int row = 0; row < list->LineCount() && list->LineText(list->HighlightedRow()) != shown; ++row)
+                QTest::keyClick(list, Qt::Key_Down);
+            QCOMPARE(list->LineText(list->HighlightedRow()), shown);
+            QTest::keyClick(list, Qt::Key_Return);
+            QTest::mouseClick(form2_->Button1, Qt::LeftButton);
+            QVERIFY(!form2_->isVisible());
+        };
+        const QString replacement(QChar::ReplacementCharacter);
+        form1_->SetSourceDirPath(root);
+        form1_->SetDestDirPath(root);
+        {
+            BoxCatcher catcher;
+            choose(false, "d" + replacement + "r");
+            choose(true, "out" + QString(0x80, QChar::ReplacementCharacter));
+            QCOMPARE(catcher.texts, QStringList());
+        }
+        // Shown as the list shows names, kept as the bytes they are.
+        QCOMPARE(form1_->SourceDir->text(), work_.path() + "/d" + replacement + "r");
+        QCOMPARE(form1_->SourceDirPath(), source);
+        QCOMPARE(form1_->FileListBox1->Directory(), source);
+        QCOMPARE(form1_->FileListBox1->List().Names(), std::vector<std::string>({moduleName}));
+        QCOMPARE(form1_->DestDirPath(), dest);
+
+        // Opened again, each chooser starts where its field says.
+        for (const bool forDest : {false, true}) {
+            QTest::keyClick(form1_->windowHandle(), forDest ? Qt::Key_S : Qt::Key_L, Qt::ControlModifier);
+            QCOMPARE(form2_->DirectoryListBox1->Directory(), forDest ? dest : source);
+            QTest::mouseClick(form2_->Button2, Qt::LeftButton);
+            QVERIFY(ActivateMain());
+        }
+
+        // The run writes into the destination the field names.
+        form1_->SelectAll1->trigger();
+        {
+            BoxCatcher catcher;
+            QTest::mouseClick(form1_->GoButton, Qt::LeftButton);
+            QCOMPARE(catcher.texts, QStringList());
+        }
+        for (const char* number : {"0_", "1_"}) {
+            struct stat info {};
+            QCOMPARE(::stat((dest + "/" + number + moduleName).c_str(), &info), 0);
+            QVERIFY(info.st_size > 0);
+        }
+
+        // Edited and put back as it was, the field still names the folder;
+        // a typed path is taken as the locale encodes it (UTF-8).
+        QVERIFY(ActivateMain());
+        form1_->DestDir->setFocus();
+        form1_->DestDir->end(false);
+        QTest::keyClick(form1_->DestDir, Qt::Key_X);
+        QTest::keyClick(form1_->DestDir, Qt::Key_Backspace);
+        QCOMPARE(form1_->DestDirPath(), dest);
+        form1_->DestDir->selectAll();
+        QTest::keyClicks(form1_->DestDir, work_.path() + "/d");
+        QKeyEvent eAcute(QEvent::KeyPress, Qt::Key_Eacute, Qt::NoModifier, QString(QChar(0xE9)));
+        QApplication::sendEvent(form1_->DestDir, &eAcute);
+        QTest::keyClick(form1_->DestDir, Qt::Key_R);
+        QCOMPARE(form1_->DestDirPath(), root + "/d\xc3\xa9r");
+
+        QVERIFY(QDir(work_.path() + "/start").exists());
+        form1_->SetSourceDirPath(Bytes(work_.path() + "/start"));
+        QCOMPARE(form1_->SetFileListDirectory(Bytes(work_.path() + "/start")), 0);
     }
 
     void aboutWindowDisablesTheMainWindowUntilClosed() {

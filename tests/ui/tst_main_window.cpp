@@ -25,6 +25,7 @@
 #include <QTimer>
 #include <QWindow>
 #include <cerrno>
+#include <filesystem>
 #include <fstream>
 #include <functional>
 #include <memory>
@@ -160,6 +161,9 @@ private slots:
     void cleanup() {
         form_.reset();
         QDir::setCurrent(startDirectory_);
+        // By bytes: QTemporaryDir cannot name files whose names are not UTF-8.
+        std::error_code ec;
+        std::filesystem::remove_all(QFile::encodeName(work_->path()).toStdString(), ec);
         work_.reset();
     }
 
@@ -377,6 +381,28 @@ private slots:
         QCOMPARE(Entries(f->FileListBox1), (QStringList{"A.MOD", "b.mod", "c.Mod"}));
     }
 
+    void startUpKeepsDirectoryNamesAsBytes() {
+        // Started in a folder, with a home, whose names are not UTF-8.
+        const std::string start = QFile::encodeName(work_->path()).toStdString() + "/st\xe4rt";
+        const std::string home = QFile::encodeName(work_->path()).toStdString() + "/h\xf6me";
+        QCOMPARE(::mkdir(start.c_str(), 0700), 0);
+        QCOMPARE(::mkdir(home.c_str(), 0700), 0);
+        QVERIFY(std::ofstream(start + "/x.mod").good());
+        const QByteArray savedHome = qgetenv("HOME");
+        qputenv("HOME", QByteArray::fromStdString(home + "/"));
+        QCOMPARE(::chdir(start.c_str()), 0);
+        state_.Reset();
+        form_ = std::make_unique<TForm1>(state_);
+        qputenv("HOME", savedHome);
+        QCOMPARE(::chdir("/"), 0);
+        QCOMPARE(form_->SourceDirPath(), start);
+        QCOMPARE(form_->DestDirPath(), home);
+        QCOMPARE(form_->SourceDir->text(), work_->path() + "/st" + QChar(QChar::ReplacementCharacter) + "rt");
+        QCOMPARE(form_->FileListBox1->Directory(), start);
+        QCOMPARE(Entries(form_->FileListBox1), QStringList{"x.mod"});
+        form_.reset();
+    }
+
     void listOrderComparesLettersAsLowerCase() {
         for (const char* name : {"AARD.MOD", "a_b.mod", "b.mod", "A.MOD", "^up.mod", "Zed.mod", "aard.mod"})
             Touch(work_->filePath(QLatin1String(name)));
@@ -408,7 +434,7 @@ private slots:
         // The list can still be bound later, even to that same directory
         // once it is there again.
         QVERIFY(QDir().mkdir(gone));
-        QCOMPARE(form_->SetFileListDirectory(gone), 0);
+        QCOMPARE(form_->SetFileListDirectory(gone.toStdString()), 0);
         QCOMPARE(QString::fromStdString(form_->FileListBox1->Directory()), gone);
     }
 
@@ -454,22 +480,22 @@ private slots:
         QCOMPARE(Panel(3), QStringLiteral("Selected: 2"));
 
         // The same directory, however written, changes nothing.
-        QCOMPARE(f->SetFileListDirectory(dir.filePath("one") + "/"), 0);
-        QCOMPARE(f->SetFileListDirectory(dir.filePath("one/../one")), 0);
+        QCOMPARE(f->SetFileListDirectory((dir.filePath("one") + "/").toStdString()), 0);
+        QCOMPARE(f->SetFileListDirectory(dir.filePath("one/../one").toStdString()), 0);
         QCOMPARE(ListSelection(list), (QList<int>{0, 1}));
         QCOMPARE(ViewSelection(list), (QList<int>{0, 1}));
 
         // A directory differing only in case is another directory: reloaded,
         // the selection dropped, the count panel left alone.
-        QCOMPARE(f->SetFileListDirectory(dir.filePath("One")), 0);
+        QCOMPARE(f->SetFileListDirectory(dir.filePath("One").toStdString()), 0);
         QCOMPARE(Entries(list), QStringList{"z.mod"});
         QCOMPARE(list->List().SelectedCount(), 0u);
         QVERIFY(ViewSelection(list).isEmpty());
         QCOMPARE(Panel(3), QStringLiteral("Selected: 2"));
 
         // One that cannot be read leaves the list as it was.
-        QCOMPARE(f->SetFileListDirectory(dir.filePath("missing")), ENOENT);
-        QCOMPARE(f->SetFileListDirectory(dir.filePath("One/z.mod")), ENOTDIR);
+        QCOMPARE(f->SetFileListDirectory(dir.filePath("missing").toStdString()), ENOENT);
+        QCOMPARE(f->SetFileListDirectory(dir.filePath("One/z.mod").toStdString()), ENOTDIR);
         QCOMPARE(Entries(list), QStringList{"z.mod"});
         QCOMPARE(QString::fromStdString(list->Directory()), dir.filePath("One"));
 
