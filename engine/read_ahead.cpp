@@ -1,0 +1,148 @@
+// SPDX-License-Identifier: MIT
+#include "engine/read_ahead.h"
+
+#include <algorithm>
+#include <cstring>
+#include <new>
+
+#include "engine/extraction_run.h"
+
+namespace vorneck {
+namespace {
+
+// Makes the image hold at least `size` bytes, keeping its first `keep`
+// bytes. False when the memory cannot be had.
+bool Reserve(ModuleImage& image, std::uint64_t size, std::uint64_t keep, std::uint64_t limit) {
+    if (size <= image.capacity) return true;
+    if (size > limit || size > PTRDIFF_MAX) return false;
+    // Round up a little so that a run over modules of similar sizes does not
+    // reallocate for each one.
+    const std::uint64_t capacity =
+        std::min<std::uint64_t>(std::max<std::uint64_t>(size, image.capacity + image.capacity / 4), limit);
+    std::unique_ptr<std::uint8_t[]> bytes(new (std::nothrow) std::uint8_t[capacity]);
+    if (!bytes) return false;
+    if (keep > 0) std::memcpy(bytes.get(), image.bytes.get(), keep);
+    image.bytes = std::move(bytes);
+    image.capacity = capacity;
+    return true;
+}
+
+}  // namespace
+
+LoadedFile LoadFile(FileOps& files, const std::string& path, std::uint64_t fileSize, ModuleImage& image,
+                    std::uint64_t limit) {
+    using Step = LoadedFile::Step;
+    LoadedFile loaded;
+    const auto input = files.OpenInput(path, loaded.error);
+    if (!input) return loaded;
+
+    // The first bytes tell the format; only a module is loaded further, and
+    // only as far as its format can address.
+    const std::uint64_t head = std::min(fileSize, kDetectionBytes);
+    if (!Reserve(image, std::max<std::uint64_t>(head, 1), 0, limit)) {
+        loaded.step = Step::HeadNoMemory;
+        return loaded;
+    }
+    const auto gotHead = input->Read({image.bytes.get(), static_cast<std::size_t>(head)});
+    if (!gotHead || *gotHead < head) {
+        loaded.step = Step::HeadReadFailed;
+        loaded.error = gotHead ? 0 : EIO;
+        return loaded;
+    }
+    loaded.size = head;
+    loaded.kind = DetectModuleKind({image.bytes.get(), static_cast<std::size_t>(head)});
+    if (loaded.kind == ModuleKind::None) {
+        loaded.step = Step::NotModule;
+        return loaded;
+    }
+
+    const std::uint64_t size = std::min(fileSize, AddressableSize(loaded.kind));
+    if (!Reserve(image, size, head, limit)) {
+        loaded.step = Step::NoMemory;
+        return loaded;
+    }
+    const auto gotRest = input->Read({image.bytes.get() + head, static_cast<std::size_t>(size - head)});
+    if (!gotRest || *gotRest < size - head) {
+        loaded.step = Step::ReadFailed;
+        loaded.error = gotRest ? 0 : EIO;
+        return loaded;
+    }
+    loaded.size = size;
+    loaded.step = Step::Loaded;
+    return loaded;
+}
+
+bool ReadAhead::Worthwhile() { return std::thread::hardware_concurrency() >= 2; }
+
+ReadAhead::~ReadAhead() {
+    if (!thread_.joinable()) return;
+    {
+        std::unique_lock lock(mutex_);
+        stopping_ = true;
+    }
+    changed_.notify_all();
+    thread_.join();
+}
+
+void ReadAhead::Start(std::uint64_t position, const std::string& path, std::uint64_t fileSize,
+                      std::uint64_t limit) {
+    Drop();
+    {
+        std::unique_lock lock(mutex_);
+        request_ = path;
+        fileSize_ = fileSize;
+        limit_ = limit;
+        failed_ = false;
+        requested_ = true;
+    }
+    if (!thread_.joinable()) thread_ = std::thread([this] { Work(); });
+    changed_.notify_all();
+    active_ = true;
+    position_ = position;
+    path_ = path;
+}
+
+void ReadAhead::Wait(std::unique_lock<std::mutex>& lock) {
+    changed_.wait(lock, [this] { return !requested_; });
+}
+
+LoadedFile ReadAhead::Take(ModuleImage& image) {
+    std::unique_lock lock(mutex_);
+    Wait(lock);
+    active_ = false;
+    if (failed_) {
+        // Whatever went wrong is met again, and reported, by the run.
+        lock.unlock();
+        return LoadFile(files_, path_, fileSize_, image, limit_);
+    }
+    std::swap(image, image_);
+    if (image_.capacity > kMostBytes) image_ = ModuleImage{};
+    return result_;
+}
+
+void ReadAhead::Drop() {
+    if (!active_) return;
+    std::unique_lock lock(mutex_);
+    Wait(lock);
+    active_ = false;
+}
+
+void ReadAhead::Work() {
+    std::unique_lock lock(mutex_);
+    for (;;) {
+        changed_.wait(lock, [this] { return requested_ || stopping_; });
+        if (stopping_) return;
+        lock.unlock();
+        // The request's fields are not written while requested_ is set.
+        try {
+            result_ = LoadFile(files_, request_, fileSize_, image_, limit_);
+        } catch (...) {
+            failed_ = true;
+        }
+        lock.lock();
+        requested_ = false;
+        changed_.notify_all();
+    }
+}
+
+}  // namespace vorneck
