@@ -93,7 +93,7 @@ void ReadAhead::Start(std::uint64_t position, const std::string& path, std::uint
         fileSize_ = fileSize;
         limit_ = limit;
         failed_ = false;
-        requested_ = true;
+        stage_ = Stage::Requested;
     }
     if (!thread_.joinable()) thread_ = std::thread([this] { Work(); });
     changed_.notify_all();
@@ -102,16 +102,23 @@ void ReadAhead::Start(std::uint64_t position, const std::string& path, std::uint
     path_ = path;
 }
 
-void ReadAhead::Wait(std::unique_lock<std::mutex>& lock) {
-    changed_.wait(lock, [this] { return !requested_; });
+// Returns true when the thread has loaded the request (or failed at it);
+// false when the request was taken back before the thread began it.
+bool ReadAhead::Settle(std::unique_lock<std::mutex>& lock) {
+    if (stage_ == Stage::Requested) {
+        stage_ = Stage::Idle;
+        return false;
+    }
+    changed_.wait(lock, [this] { return stage_ == Stage::Idle; });
+    return true;
 }
 
 LoadedFile ReadAhead::Take(ModuleImage& image) {
     std::unique_lock lock(mutex_);
-    Wait(lock);
     active_ = false;
-    if (failed_) {
-        // Whatever went wrong is met again, and reported, by the run.
+    if (!Settle(lock) || failed_) {
+        // Not begun yet, or whatever went wrong is met again, and reported,
+        // by the run.
         lock.unlock();
         return LoadFile(files_, path_, fileSize_, image, limit_);
     }
@@ -123,24 +130,25 @@ LoadedFile ReadAhead::Take(ModuleImage& image) {
 void ReadAhead::Drop() {
     if (!active_) return;
     std::unique_lock lock(mutex_);
-    Wait(lock);
+    Settle(lock);
     active_ = false;
 }
 
 void ReadAhead::Work() {
     std::unique_lock lock(mutex_);
     for (;;) {
-        changed_.wait(lock, [this] { return requested_ || stopping_; });
+        changed_.wait(lock, [this] { return stage_ == Stage::Requested || stopping_; });
         if (stopping_) return;
+        stage_ = Stage::Loading;
         lock.unlock();
-        // The request's fields are not written while requested_ is set.
+        // The request's fields are not written while a load is under way.
         try {
             result_ = LoadFile(files_, request_, fileSize_, image_, limit_);
         } catch (...) {
             failed_ = true;
         }
         lock.lock();
-        requested_ = false;
+        stage_ = Stage::Idle;
         changed_.notify_all();
     }
 }

@@ -69,15 +69,16 @@ public:
     void Start(std::uint64_t position, const std::string& path, std::uint64_t fileSize, std::uint64_t limit);
     // True when the load under way or done is of this entry and path.
     bool Holds(std::uint64_t position, const std::string& path) const { return active_ && position == position_ && path == path_; }
-    // Waits for the load and swaps its image with `image`; the image given
-    // back is kept for the next load when it is not too large.
+    // Waits for the load and swaps its image with `image` (the image given
+    // back is kept for the next load when it is not too large); a load not
+    // yet begun is done here instead.
     LoadedFile Take(ModuleImage& image);
-    // Waits for a load under way and forgets it.
+    // Waits for a load under way, if begun, and forgets it.
     void Drop();
 
 private:
     void Work();
-    void Wait(std::unique_lock<std::mutex>& lock);
+    bool Settle(std::unique_lock<std::mutex>& lock);
 
     FileOps& files_;
     std::mutex mutex_;
@@ -87,8 +88,10 @@ private:
     bool active_ = false;
     std::uint64_t position_ = 0;
     std::string path_;
-    // Shared, under mutex_.
-    bool requested_ = false;
+    // Shared, under mutex_. A request the thread has not begun is taken
+    // back by the run, which then loads the file itself rather than wait for
+    // a thread that has not been given a core.
+    enum class Stage { Idle, Requested, Loading } stage_ = Stage::Idle;
     bool stopping_ = false;
     bool failed_ = false;  // the load threw; the run loads the file itself
     std::string request_;
