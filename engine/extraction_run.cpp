@@ -239,6 +239,8 @@ RunOutcome ExtractSelected(ExtractionState& state, const ModuleList& list,
             // be opened, each output reports that it could not be created.
             int error = 0;
             state.DestHandle = services.files.OpenDirectory(state.DestDirectory, error);
+            state.NameMaxOf = kNoDirectory;
+            state.NameMax = 0;
             state.WrittenOutputs.clear();
             const std::uint64_t iterations = state.SelectedCount;
             std::uint64_t position = 0;

@@ -262,7 +262,9 @@ void FinishModuleOutput(ExtractionState& state, Services& services) {
     if (state.SubdirectoryHandle != state.DestHandle) services.files.CloseDirectory(state.SubdirectoryHandle);
     state.SubdirectoryHandle = kNoDirectory;
     state.SubdirectoryOpened = false;
-    state.NameMax = 0;
+    // The destination stays open for the whole run, so its handle cannot
+    // come to name another directory: what it takes is asked once a run.
+    if (state.NameMaxOf != state.DestHandle) state.NameMax = 0;
 }
 
 }  // namespace vorneck
