@@ -1,8 +1,12 @@
 // SPDX-License-Identifier: MIT
 #include "engine/read_ahead.h"
 
+#include <pthread.h>
+
 #include <algorithm>
+#include <csignal>
 #include <cstring>
+#include <exception>
 #include <new>
 
 #include "engine/extraction_run.h"
@@ -95,11 +99,34 @@ void ReadAhead::Start(std::uint64_t position, const std::string& path, std::uint
         failed_ = false;
         stage_ = Stage::Requested;
     }
-    if (!thread_.joinable()) thread_ = std::thread([this] { Work(); });
+    if (!thread_.joinable() && !StartThread()) {
+        // No thread to be had: the run reads every file itself.
+        std::unique_lock lock(mutex_);
+        stage_ = Stage::Idle;
+        return;
+    }
     changed_.notify_all();
     active_ = true;
     position_ = position;
     path_ = path;
+}
+
+// The thread is started with every signal blocked, so that signals reach
+// the run's thread as they would without it (the interrupt cleanup, for one,
+// runs there).
+bool ReadAhead::StartThread() {
+    if (unavailable_) return false;
+    sigset_t all;
+    sigset_t previous;
+    ::sigfillset(&all);
+    ::pthread_sigmask(SIG_BLOCK, &all, &previous);
+    try {
+        thread_ = std::thread([this] { Work(); });
+    } catch (const std::exception&) {
+        unavailable_ = true;
+    }
+    ::pthread_sigmask(SIG_SETMASK, &previous, nullptr);
+    return !unavailable_;
 }
 
 // Returns true when the thread has loaded the request (or failed at it);

@@ -78,6 +78,7 @@ public:
 
 private:
     void Work();
+    bool StartThread();
     bool Settle(std::unique_lock<std::mutex>& lock);
 
     FileOps& files_;
@@ -85,6 +86,7 @@ private:
     std::condition_variable changed_;
     std::thread thread_;
     // Read and written by the run's thread only.
+    bool unavailable_ = false;  // the thread could not be started
     bool active_ = false;
     std::uint64_t position_ = 0;
     std::string path_;
