@@ -145,7 +145,7 @@ void EmptyDirectory(const std::string& directory) {
 // The writer of the program before unnamed files: every output through a
 // named temporary file and a rename, whatever sits at its name. Kept here,
 // as it was, to measure against.
-class TodaysWriter : public vorneck::PosixFileOps {
+class EarlierWriter : public vorneck::PosixFileOps {
 public:
     vorneck::WriteResult WriteFileAt(vorneck::DirHandle dir, const std::string& name,
                                      std::span<const std::uint8_t> bytes,
@@ -264,9 +264,9 @@ void BM_Writers(benchmark::State& state) {
     vorneck::SourceFileList list(set.source, set.names);
     list.SetAllSelected(true);
     vorneck::PosixFileOps files;
-    TodaysWriter todays;
+    EarlierWriter earlier;
     Quiet quiet;
-    vorneck::Services services{writer == 2 ? static_cast<vorneck::FileOps&>(todays) : files, quiet, quiet, nullptr};
+    vorneck::Services services{writer == 2 ? static_cast<vorneck::FileOps&>(earlier) : files, quiet, quiet, nullptr};
     vorneck::ExtractionState extraction;
     extraction.ReadAheadAllowed = writer == 0;
     std::vector<std::uint8_t> buffer(set.largest);
