@@ -5,11 +5,14 @@
 
 #include "engine/sample_writer.h"
 #include "extra_formats/library_alterations.h"
+#include "extra_formats/late_binding.h"
 
 namespace vorneck {
 
 FallbackResult OtherFormats::ExtractOther(ExtractionState& state, Services& services, const std::string& path,
                                           std::uint64_t size) {
+    // Opened here, once, so that each child process finds it loaded.
+    PreloadModuleLibrary();
     const LibraryResult result = LoadWithModuleLibrary(path, limits_);
     switch (result.status) {
         case LibraryStatus::NotRecognised:

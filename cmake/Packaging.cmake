@@ -62,6 +62,10 @@ set(CPACK_PRE_BUILD_SCRIPTS ${CMAKE_CURRENT_LIST_DIR}/StripDebianStyle.cmake)
 set(CPACK_VORNECK_STRIP "${CMAKE_STRIP}")
 
 set(CPACK_DEBIAN_CLI_PACKAGE_NAME "vorneck-cli")
+# libsndfile, libcrypto and libxmp are opened at run time, so dpkg-shlibdeps
+# does not see them.
+list(JOIN VORNECK_LATE_BOUND_PACKAGES ", " _late_bound)
+set(CPACK_DEBIAN_CLI_PACKAGE_DEPENDS "${_late_bound}")
 set(CPACK_DEBIAN_CLI_DESCRIPTION "instrument sample extractor for music modules (command line)
 vorneck-cli reads four-channel, 31-instrument music modules (signatures M.K.,
 M!K! and FLT4) and MMD modules (MMD0 to MMD3), and writes the bytes of every

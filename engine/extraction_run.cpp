@@ -5,7 +5,9 @@
 #include <cstring>
 #include <exception>
 #include <new>
+#include <optional>
 
+#include "engine/read_ahead.h"
 #include "engine/sample_writer.h"
 #include "engine/tracker_formats.h"
 #include "engine/walkers.h"
@@ -27,24 +29,6 @@ std::uint64_t NextSelected(const ModuleList& list, std::uint64_t from) {
     const std::uint64_t count = list.EntryCount();
     while (from < count && !list.IsSelected(from)) ++from;
     return from;
-}
-
-// Makes the image hold at least `size` bytes, keeping its first `keep`
-// bytes. False when the memory cannot be had.
-bool ReserveImage(ExtractionState& state, std::uint64_t size, std::uint64_t keep) {
-    if (size <= state.ModuleImageCapacity) return true;
-    if (size > state.ModuleImageLimit || size > PTRDIFF_MAX) return false;
-    // Round up a little so that a run over modules of similar sizes does not
-    // reallocate for each one.
-    const std::uint64_t capacity = std::min<std::uint64_t>(
-        std::max<std::uint64_t>(size, state.ModuleImageCapacity + state.ModuleImageCapacity / 4),
-        state.ModuleImageLimit);
-    std::unique_ptr<std::uint8_t[]> image(new (std::nothrow) std::uint8_t[capacity]);
-    if (!image) return false;
-    if (keep > 0) std::memcpy(image.get(), state.ModuleImage.get(), keep);
-    state.ModuleImage = std::move(image);
-    state.ModuleImageCapacity = capacity;
-    return true;
 }
 
 // Names the module and starts its output afresh.
@@ -70,81 +54,81 @@ void ReportReadFailed(ExtractionState& state, Services& services, int error) {
     services.errors.Report({kReadFailedMessage, state.ModulePath, false, error, ReportKind::Failure});
 }
 
-// Loads the module past its first `head` bytes, as far as its format can
-// address. False when it could not (and said so).
-bool LoadRest(ExtractionState& state, Services& services, InputFile& input, std::uint64_t fileSize,
-              std::uint64_t addressable, std::uint64_t head) {
-    const std::uint64_t size = std::min(fileSize, addressable);
-    if (size <= head) return true;
-    if (!ReserveImage(state, size, head)) {
-        const std::string message = std::string(kNoMemoryMessage) + " " + state.ModulePath;
-        services.errors.Report({message, state.ModulePath, true, ENOMEM, ReportKind::Failure});
-        return false;
-    }
-    const auto gotRest = input.Read({state.ModuleImage.get() + head, static_cast<std::size_t>(size - head)});
-    if (!gotRest || *gotRest < size - head) {
-        ReportReadFailed(state, services, gotRest ? 0 : EIO);
-        return false;
-    }
-    state.ModuleSize = size;
-    return true;
+// Loads one measured entry into the run's image: taken from the thread that
+// read it ahead, or read now.
+LoadedFile LoadEntry(ExtractionState& state, Services& services, ReadAhead* ahead, std::uint64_t position,
+                     std::uint64_t fileSize) {
+    // The image is the state's again however the load ends.
+    struct Lent {
+        ExtractionState& state;
+        ModuleImage image{std::move(state.ModuleImage), state.ModuleImageCapacity};
+        ~Lent() {
+            state.ModuleImage = std::move(image.bytes);
+            state.ModuleImageCapacity = state.ModuleImage ? image.capacity : 0;
+        }
+    } lent{state};
+    if (ahead && ahead->Holds(position, state.ModulePath)) return ahead->Take(lent.image);
+    if (ahead) ahead->Drop();
+    return LoadFile(services.files, state.ModulePath, fileSize, lent.image, state.ModuleImageLimit,
+                    state.ReadTrackerFormats);
+}
+
+// Starts reading the entry the run comes to next, if it is small enough to
+// be held beside the current one.
+void ReadNextAhead(const ExtractionState& state, const ModuleList& list, ReadAhead* ahead, std::uint64_t position) {
+    if (!ahead || state.StopRequested) return;
+    const std::uint64_t next = NextSelected(list, position + 1);
+    if (next >= state.EntryCount || next >= state.FileSizes.size()) return;
+    const auto& size = state.FileSizes[next];
+    if (!size || *size > ReadAhead::kMostBytes || *size > state.ModuleImageLimit) return;
+    ahead->Start(next, list.EntryPath(next), *size, state.ModuleImageLimit);
 }
 
 // Loads, recognises and extracts one measured entry.
 void ProcessEntry(ExtractionState& state, Services& services, const ModuleList& list,
-                  std::uint64_t position, std::uint64_t fileSize) {
-    int error = 0;
-    const auto input = services.files.OpenInput(state.ModulePath, error);
-    if (!input) return ReportReadFailed(state, services, error);
-
-    // The first bytes tell the format; only a module is loaded further, and
-    // only as far as its format can address.
-    const std::uint64_t head = std::min(fileSize, kDetectionBytes);
-    if (!ReserveImage(state, std::max<std::uint64_t>(head, 1), 0)) {
-        const std::string message = std::string(kNoMemoryMessage) + " " + state.ModulePath;
-        return services.errors.Report({message, state.ModulePath, true, ENOMEM, ReportKind::Failure});
-    }
-    const auto gotHead = input->Read({state.ModuleImage.get(), static_cast<std::size_t>(head)});
-    if (!gotHead || *gotHead < head) return ReportReadFailed(state, services, gotHead ? 0 : EIO);
-    state.ModuleSize = head;
-    state.Kind = DetectModuleKind(state.ModuleBytes());
-    bool loaded = false;
-    if (state.ReadTrackerFormats) {
-        // The command line's own readers of the tracker formats come before
-        // the fallback; a fifteen-sample module is only known as one once
-        // its patterns have been seen.
-        const ModuleKind tracker = DetectTrackerKind(state.ModuleBytes(), fileSize, state.Kind);
-        if (tracker != state.Kind) {
-            if (!LoadRest(state, services, *input, fileSize, AddressableSize(tracker), head)) return;
-            loaded = true;
-            state.Kind = ConfirmTrackerKind(state.ModuleBytes(), tracker, state.Kind);
+                  std::uint64_t position, std::uint64_t fileSize, ReadAhead* ahead) {
+    using Step = LoadedFile::Step;
+    const LoadedFile loaded = LoadEntry(state, services, ahead, position, fileSize);
+    state.ModuleSize = loaded.size;
+    state.Kind = loaded.kind;
+    switch (loaded.step) {
+        case Step::OpenFailed:
+        case Step::HeadReadFailed:
+        case Step::ReadFailed:
+            return ReportReadFailed(state, services, loaded.error);
+        case Step::HeadNoMemory:
+        case Step::NoMemory: {
+            const std::string message = std::string(kNoMemoryMessage) + " " + state.ModulePath;
+            return services.errors.Report({message, state.ModulePath, true, ENOMEM, ReportKind::Failure});
         }
-    }
-    if (state.Kind == ModuleKind::None) {
-        if (services.fallback) {
+        case Step::NotModule:
+            break;
+        case Step::Loaded:
+            // The next file is read while this one's samples are written.
+            ReadNextAhead(state, list, ahead, position);
             services.status.SetPanel(0, "Processing...");
-            BeginModule(state, list, position, 0);
-            const FallbackResult result = services.fallback->ExtractOther(state, services, state.ModulePath, fileSize);
+            BeginModule(state, list, position,
+                        IsTrackerKind(state.Kind) ? TrackerOutputBound(fileSize) : state.ModuleSize);
+            DispatchModule(state, services);
             FinishModuleOutput(state, services);
-            if (result == FallbackResult::Extracted) {
-                ++state.ModsProcessed;
-                ReportDamage(state, services);
-                return;
-            }
-            if (result == FallbackResult::Reported) return;
-        }
-        const std::string message = kUnrecognisedPrefix + state.ModulePath;
-        return services.errors.Report({message, state.ModulePath, true, 0, ReportKind::Unrecognised});
+            ReportDamage(state, services);
+            return;
     }
 
-    if (!loaded && !LoadRest(state, services, *input, fileSize, AddressableSize(state.Kind), head)) return;
-    const std::uint64_t size = state.ModuleSize;
-
-    services.status.SetPanel(0, "Processing...");
-    BeginModule(state, list, position, IsTrackerKind(state.Kind) ? TrackerOutputBound(fileSize) : size);
-    DispatchModule(state, services);
-    FinishModuleOutput(state, services);
-    ReportDamage(state, services);
+    if (services.fallback) {
+        services.status.SetPanel(0, "Processing...");
+        BeginModule(state, list, position, 0);
+        const FallbackResult result = services.fallback->ExtractOther(state, services, state.ModulePath, fileSize);
+        FinishModuleOutput(state, services);
+        if (result == FallbackResult::Extracted) {
+            ++state.ModsProcessed;
+            ReportDamage(state, services);
+            return;
+        }
+        if (result == FallbackResult::Reported) return;
+    }
+    const std::string message = kUnrecognisedPrefix + state.ModulePath;
+    services.errors.Report({message, state.ModulePath, true, 0, ReportKind::Unrecognised});
 }
 
 }  // namespace
@@ -275,10 +259,14 @@ RunOutcome ExtractSelected(ExtractionState& state, const ModuleList& list,
             // be opened, each output reports that it could not be created.
             int error = 0;
             state.DestHandle = services.files.OpenDirectory(state.DestDirectory, error);
+            state.NameMaxOf = kNoDirectory;
+            state.NameMax = 0;
             state.WrittenOutputs.clear();
             const std::uint64_t iterations = state.SelectedCount;
             std::uint64_t position = 0;
             state.StopRequested = false;
+            std::optional<ReadAhead> ahead;
+            if (state.ReadAheadAllowed && ReadAhead::Worthwhile()) ahead.emplace(services.files, state.ReadTrackerFormats);
             for (std::uint64_t i = 0; i < iterations && !state.StopRequested; ++i) {
                 position = NextSelected(list, position);
                 if (position >= state.EntryCount) break;
@@ -288,7 +276,7 @@ RunOutcome ExtractSelected(ExtractionState& state, const ModuleList& list,
                     state.ModulePath = list.EntryPath(position);
                     services.status.SetPanel(0, "Loading:" + state.ModulePath);
                     try {
-                        ProcessEntry(state, services, list, position, *size);
+                        ProcessEntry(state, services, list, position, *size, ahead ? &*ahead : nullptr);
                     } catch (const std::exception&) {
                         FinishModuleOutput(state, services);
                         services.errors.Report(
@@ -301,6 +289,7 @@ RunOutcome ExtractSelected(ExtractionState& state, const ModuleList& list,
                 if (services.observer) services.observer->EntryDone(i + 1, iterations);
                 ++position;
             }
+            ahead.reset();
             services.files.CloseDirectory(state.DestHandle);
             state.DestHandle = kNoDirectory;
             state.ModuleSize = 0;

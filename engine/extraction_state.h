@@ -85,6 +85,10 @@ struct ExtractionState {
     // Output paths written this run: a second sample for one of them is refused.
     std::set<std::string> WrittenOutputs;
 
+    // Read the next module on a second thread while this one's samples are
+    // written, where there are two cores or more.
+    bool ReadAheadAllowed = true;
+
     // Set by a front end to end the run: no more samples are written, and
     // the run ends after the current entry.
     bool StopRequested = false;

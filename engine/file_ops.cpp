@@ -1,10 +1,13 @@
 // SPDX-License-Identifier: MIT
 #include "engine/file_ops.h"
 
+#include <algorithm>
 #include <atomic>
 #include <cerrno>
 #include <csignal>
+#include <cstdio>
 #include <cstring>
+#include <new>
 #include <fcntl.h>
 #include <random>
 #include <sys/stat.h>
@@ -159,6 +162,151 @@ int CreateTemporary(int dir, std::string& name, int& error) {
     return -1;
 }
 
+DirectoryEntry EntryOf(const struct stat& st) {
+    DirectoryEntry entry;
+    entry.identity = IdentityOf(st);
+    if (S_ISREG(st.st_mode))
+        entry.type = EntryType::Regular;
+    else if (S_ISLNK(st.st_mode))
+        entry.type = EntryType::Link;
+    else if (S_ISDIR(st.st_mode))
+        entry.type = EntryType::Directory;
+    else
+        entry.type = EntryType::Other;
+    return entry;
+}
+
+// --- New names through an unnamed file ------------------------------------
+//
+// The file is made without a name (O_TMPFILE), written, and then linked in
+// under its name. Until the link nothing of it can be seen, and the kernel
+// frees it when the descriptor goes, so a process killed at any point, even
+// by SIGKILL, leaves nothing behind and the interrupt handler has nothing to
+// remove. linkat never replaces an entry and never follows a link at the
+// name: a taken name fails with EEXIST.
+
+enum class UnnamedOutcome {
+    Done,         // published, or failed for a reason to report (in the result)
+    Taken,        // something sits at the name; nothing was changed
+    Unsupported,  // the file system or kernel makes no unnamed files; nothing was changed
+};
+
+struct UnnamedResult {
+    UnnamedOutcome outcome = UnnamedOutcome::Done;
+    WriteResult result;
+};
+
+// linkat with AT_EMPTY_PATH needs CAP_DAC_READ_SEARCH on most kernels; the
+// same link made through /proc/self/fd works without it. Once the first way
+// was refused, the second is taken from then on.
+std::atomic<bool> gLinkThroughProc{false};
+
+// 0 when the unnamed file `fd` now has `name` in `dir`; else the errno.
+int LinkUnnamed(int fd, int dir, const char* name) {
+    if (!gLinkThroughProc.load(std::memory_order_relaxed)) {
+        if (::linkat(fd, "", dir, name, AT_EMPTY_PATH) == 0) return 0;
+        if (errno != ENOENT && errno != EPERM) return errno;
+    }
+    char path[32];
+    std::snprintf(path, sizeof path, "/proc/self/fd/%d", fd);
+    if (::linkat(AT_FDCWD, path, dir, name, AT_SYMLINK_FOLLOW) == 0) {
+        gLinkThroughProc.store(true, std::memory_order_relaxed);
+        return 0;
+    }
+    return errno;
+}
+
+UnnamedResult PublishUnnamed(int dir, const std::string& name, std::span<const std::uint8_t> bytes) {
+    const int fd = ::openat(dir, ".", O_TMPFILE | O_WRONLY | O_CLOEXEC, 0666);
+    if (fd < 0) {
+        const int error = errno;
+        // What kernels and file systems without unnamed files answer.
+        if (error == EOPNOTSUPP || error == EISDIR || error == EINVAL) return {UnnamedOutcome::Unsupported, {}};
+        return {UnnamedOutcome::Done, {WriteStatus::CreateFailed, error}};
+    }
+    int error = 0;
+    if (!WriteAll(fd, bytes.data(), bytes.size(), error)) {
+        ::close(fd);
+        return {UnnamedOutcome::Done, {WriteStatus::WriteFailed, error}};
+    }
+    const int linkError = LinkUnnamed(fd, dir, name.c_str());
+    // close cannot report a late write error on the local file systems that
+    // make unnamed files (network file systems make none): the file linked
+    // in holds every byte written.
+    ::close(fd);
+    if (linkError == 0) return {UnnamedOutcome::Done, {}};
+    if (linkError == EEXIST) return {UnnamedOutcome::Taken, {}};
+    // Neither way of linking is open to us (no capability, no /proc): the
+    // named temporary file does the job.
+    if (linkError == ENOENT && gLinkThroughProc.load(std::memory_order_relaxed) == false)
+        return {UnnamedOutcome::Unsupported, {}};
+    return {UnnamedOutcome::Done, {WriteStatus::CreateFailed, linkError}};
+}
+
+// True when the regular file `name` in `dir`, as `seen` by fstatat, holds
+// exactly `bytes`. The file is opened without following a link and without
+// waiting, and must still be the file that was looked at.
+bool HoldsExactly(int dir, const std::string& name, const struct stat& seen, std::span<const std::uint8_t> bytes) {
+    const int fd = ::openat(dir, name.c_str(), O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
+    if (fd < 0) return false;
+    struct stat st {};
+    bool same = ::fstat(fd, &st) == 0 && S_ISREG(st.st_mode) && st.st_dev == seen.st_dev &&
+                st.st_ino == seen.st_ino && static_cast<std::uint64_t>(st.st_size) == bytes.size();
+    constexpr std::size_t kChunk = 256 * 1024;
+    thread_local std::unique_ptr<std::uint8_t[]> buffer;
+    if (same && !buffer) buffer.reset(new (std::nothrow) std::uint8_t[kChunk]);
+    std::uint64_t done = 0;
+    while (same && buffer && done < bytes.size()) {
+        const std::size_t want = static_cast<std::size_t>(std::min<std::uint64_t>(kChunk, bytes.size() - done));
+        const ssize_t n = ::read(fd, buffer.get(), want);
+        if (n < 0 && errno == EINTR) continue;
+        same = n > 0 && std::memcmp(buffer.get(), bytes.data() + done, static_cast<std::size_t>(n)) == 0;
+        if (n > 0) done += static_cast<std::uint64_t>(n);
+    }
+    ::close(fd);
+    return same && buffer && done == bytes.size();
+}
+
+// Where no unnamed file can be had, or a name is to be replaced: a named temporary file beside the name, renamed over it. The
+// name is looked at again just before the rename, so that the decision is
+// taken on what sits there then.
+WriteResult PublishThroughRename(int dir, const std::string& name, std::span<const std::uint8_t> bytes,
+                                 const ReplaceCheck& mayReplace, PosixFileOps& ops) {
+    int error = 0;
+    std::string temporary;
+    const int fd = CreateTemporary(dir, temporary, error);
+    if (fd < 0) return {WriteStatus::CreateFailed, error};
+    bool ok = WriteAll(fd, bytes.data(), bytes.size(), error);
+    if (::close(fd) != 0 && ok) {
+        ok = false;
+        error = errno;
+    }
+
+    WriteResult result;
+    if (!ok) {
+        result = {WriteStatus::WriteFailed, error};
+    } else if (::renameat2(dir, temporary.c_str(), dir, name.c_str(), RENAME_NOREPLACE) != 0) {
+        // The name is taken (or the file system cannot tell without a look):
+        // see what is there before replacing it.
+        const int noReplace = errno;
+        if (noReplace != EEXIST && noReplace != EINVAL && noReplace != ENOSYS) {
+            result = {WriteStatus::CreateFailed, noReplace};
+        } else {
+            const ReplaceDecision decision = mayReplace ? mayReplace(ops.EntryAt(dir, name)) : ReplaceDecision{};
+            if (decision.verdict == ReplaceDecision::Verdict::Refuse)
+                result = {WriteStatus::Refused, EEXIST};
+            else if (decision.verdict == ReplaceDecision::Verdict::Fail)
+                result = {WriteStatus::CreateFailed, decision.error};
+            else if (::renameat(dir, temporary.c_str(), dir, name.c_str()) != 0)
+                result = {WriteStatus::CreateFailed, errno};
+        }
+    }
+    if (result.status != WriteStatus::Ok) ::unlinkat(dir, temporary.c_str(), 0);
+    std::atomic_signal_fence(std::memory_order_seq_cst);
+    gTemporaryActive = 0;
+    return result;
+}
+
 }  // namespace
 
 std::optional<MeasuredFile> PosixFileOps::MeasureFile(const std::string& path, int& error) {
@@ -222,6 +370,7 @@ DirHandle PosixFileOps::OpenSubdirectory(DirHandle parent, const std::string& na
 }
 
 void PosixFileOps::CloseDirectory(DirHandle dir) {
+    if (dir == noUnnamedIn_) noUnnamedIn_ = kNoDirectory;
     if (dir >= 0) ::close(dir);
 }
 
@@ -233,17 +382,7 @@ std::uint64_t PosixFileOps::NameMax(DirHandle dir) {
 DirectoryEntry PosixFileOps::EntryAt(DirHandle dir, const std::string& name) {
     struct stat st {};
     if (dir < 0 || !UsableName(name) || ::fstatat(dir, name.c_str(), &st, AT_SYMLINK_NOFOLLOW) != 0) return {};
-    DirectoryEntry entry;
-    entry.identity = IdentityOf(st);
-    if (S_ISREG(st.st_mode))
-        entry.type = EntryType::Regular;
-    else if (S_ISLNK(st.st_mode))
-        entry.type = EntryType::Link;
-    else if (S_ISDIR(st.st_mode))
-        entry.type = EntryType::Directory;
-    else
-        entry.type = EntryType::Other;
-    return entry;
+    return EntryOf(st);
 }
 
 ReplaceDecision OnlyFilesAndLinks(const DirectoryEntry& entry) {
@@ -265,39 +404,60 @@ WriteResult PosixFileOps::WriteFileAt(DirHandle dir, const std::string& name, st
     // Negative descriptors are never passed on: AT_FDCWD is one of them.
     if (dir < 0) return {WriteStatus::CreateFailed, ENOENT};
     if (!UsableName(name)) return {WriteStatus::CreateFailed, EINVAL};
-    int error = 0;
-    std::string temporary;
-    const int fd = CreateTemporary(dir, temporary, error);
-    if (fd < 0) return {WriteStatus::CreateFailed, error};
-    bool ok = WriteAll(fd, bytes.data(), bytes.size(), error);
-    if (::close(fd) != 0 && ok) {
-        ok = false;
-        error = errno;
+    // A large file is not written blind: were its name taken, the unnamed
+    // copy would have been written in vain. Without unnamed files a look
+    // costs little beside the named temporary file.
+    if (lookFirst_ || bytes.size() >= kLookFirstFrom || !UnnamedFilesIn(dir))
+        return PublishLookingFirst(dir, name, bytes, mayReplace);
+    const UnnamedResult unnamed = PublishUnnamed(dir, name, bytes);
+    switch (unnamed.outcome) {
+        case UnnamedOutcome::Done:
+            return unnamed.result;
+        case UnnamedOutcome::Taken:
+            // Names come taken together (a destination of an earlier run):
+            // the next ones are looked at before anything is written.
+            lookFirst_ = true;
+            return PublishLookingFirst(dir, name, bytes, mayReplace);
+        case UnnamedOutcome::Unsupported:
+            noUnnamedIn_ = dir;
+            break;
     }
+    return PublishLookingFirst(dir, name, bytes, mayReplace);
+}
 
-    WriteResult result;
-    if (!ok) {
-        result = {WriteStatus::WriteFailed, error};
-    } else if (::renameat2(dir, temporary.c_str(), dir, name.c_str(), RENAME_NOREPLACE) != 0) {
-        // The name is taken (or the file system cannot tell without a look):
-        // see what is there before replacing it.
-        const int noReplace = errno;
-        if (noReplace != EEXIST && noReplace != EINVAL && noReplace != ENOSYS) {
-            result = {WriteStatus::CreateFailed, noReplace};
-        } else {
-            const ReplaceDecision decision = mayReplace ? mayReplace(EntryAt(dir, name)) : ReplaceDecision{};
-            if (decision.verdict == ReplaceDecision::Verdict::Refuse)
-                result = {WriteStatus::Refused, EEXIST};
-            else if (decision.verdict == ReplaceDecision::Verdict::Fail)
-                result = {WriteStatus::CreateFailed, decision.error};
-            else if (::renameat(dir, temporary.c_str(), dir, name.c_str()) != 0)
-                result = {WriteStatus::CreateFailed, errno};
+bool PosixFileOps::UnnamedFilesIn(DirHandle dir) const {
+    return publishing_ == Publishing::UnnamedFiles && dir != noUnnamedIn_;
+}
+
+// A name that is likely taken: what sits there decides. The caller's rules
+// say what may be replaced; a file that holds exactly these bytes already is
+// left as it is (its time stamp too); anything else is replaced through a
+// named temporary file.
+WriteResult PosixFileOps::PublishLookingFirst(DirHandle dir, const std::string& name,
+                                              std::span<const std::uint8_t> bytes, const ReplaceCheck& mayReplace) {
+    struct stat st {};
+    if (::fstatat(dir, name.c_str(), &st, AT_SYMLINK_NOFOLLOW) != 0) {
+        if (errno != ENOENT) return PublishThroughRename(dir, name, bytes, mayReplace, *this);
+        // Free after all: this module's names may all be new.
+        lookFirst_ = false;
+        if (UnnamedFilesIn(dir)) {
+            const UnnamedResult unnamed = PublishUnnamed(dir, name, bytes);
+            if (unnamed.outcome == UnnamedOutcome::Done) return unnamed.result;
+            if (unnamed.outcome == UnnamedOutcome::Unsupported) noUnnamedIn_ = dir;
         }
+        return PublishThroughRename(dir, name, bytes, mayReplace, *this);
     }
-    if (result.status != WriteStatus::Ok) ::unlinkat(dir, temporary.c_str(), 0);
-    std::atomic_signal_fence(std::memory_order_seq_cst);
-    gTemporaryActive = 0;
-    return result;
+    lookFirst_ = true;
+    const DirectoryEntry entry = EntryOf(st);
+    const ReplaceDecision decision = mayReplace ? mayReplace(entry) : ReplaceDecision{};
+    if (decision.verdict == ReplaceDecision::Verdict::Refuse) return {WriteStatus::Refused, EEXIST};
+    if (decision.verdict == ReplaceDecision::Verdict::Fail) return {WriteStatus::CreateFailed, decision.error};
+    // A file reached by this name alone: a second name of a file (a hard
+    // link) gets a file of its own, as any replaced name does.
+    if (entry.type == EntryType::Regular && st.st_nlink == 1 &&
+        static_cast<std::uint64_t>(st.st_size) == bytes.size() && HoldsExactly(dir, name, st, bytes))
+        return {};
+    return PublishThroughRename(dir, name, bytes, mayReplace, *this);
 }
 
 void InstallInterruptCleanup() {

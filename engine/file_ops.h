@@ -116,8 +116,21 @@ public:
 };
 
 // The real thing, over POSIX calls. Never throws.
+//
+// A new name is made through an unnamed file (O_TMPFILE) that is linked into
+// place once written: nothing of it is seen before, nothing stays behind
+// after a kill. Where the file system has no unnamed files, and wherever a
+// name is to be replaced, a named temporary file is renamed over the name.
+// A name found taken makes the following writes look before they write; a
+// name that already holds exactly the bytes to be written is left alone.
 class PosixFileOps : public FileOps {
 public:
+    enum class Publishing {
+        UnnamedFiles,      // unnamed files where the file system has them
+        RenamedTemporary,  // always a named temporary file and a rename
+    };
+    explicit PosixFileOps(Publishing publishing = Publishing::UnnamedFiles) : publishing_(publishing) {}
+
     std::optional<MeasuredFile> MeasureFile(const std::string& path, int& error) override;
     std::unique_ptr<InputFile> OpenInput(const std::string& path, int& error) override;
     DirHandle OpenDirectory(const std::string& path, int& error) override;
@@ -128,6 +141,20 @@ public:
     DirectoryEntry EntryAt(DirHandle dir, const std::string& name) override;
     WriteResult WriteFileAt(DirHandle dir, const std::string& name, std::span<const std::uint8_t> bytes,
                             const ReplaceCheck& mayReplace = OnlyFilesAndLinks) override;
+
+    // Files of at least this size look at their name before they are written.
+    static constexpr std::uint64_t kLookFirstFrom = std::uint64_t{1} << 20;
+
+private:
+    bool UnnamedFilesIn(DirHandle dir) const;
+    WriteResult PublishLookingFirst(DirHandle dir, const std::string& name, std::span<const std::uint8_t> bytes,
+                                    const ReplaceCheck& mayReplace);
+
+    Publishing publishing_;
+    // The last name written was found taken.
+    bool lookFirst_ = false;
+    // A directory whose file system made no unnamed file.
+    DirHandle noUnnamedIn_ = kNoDirectory;
 };
 
 // Temporary files of the writer start with this; they are hidden, so that

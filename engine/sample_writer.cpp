@@ -1,7 +1,9 @@
 // SPDX-License-Identifier: MIT
 #include "engine/sample_writer.h"
 
+#include <algorithm>
 #include <cerrno>
+#include <charconv>
 
 #include "engine/byte_reader.h"
 
@@ -47,10 +49,33 @@ DirHandle BaseDirectory(ExtractionState& state, Services& services) {
     return dir;
 }
 
-std::string BasePath(const ExtractionState& state) {
-    std::string path = WithSlash(state.DestDirectory);
-    if (!state.OutputSubdirectory.empty()) path += WithSlash(state.OutputSubdirectory);
+void AppendWithSlash(std::string& path, const std::string& part) {
+    path += part;
+    if (path.empty() || path.back() != '/') path += '/';
+}
+
+// The path of the directory outputs go into when there is no per-module one,
+// ending in a slash.
+std::string BasePath(const ExtractionState& state, std::size_t room = 0) {
+    std::string path;
+    path.reserve(state.DestDirectory.size() + state.OutputSubdirectory.size() + 2 + room);
+    AppendWithSlash(path, state.DestDirectory);
+    if (!state.OutputSubdirectory.empty()) AppendWithSlash(path, state.OutputSubdirectory);
     return path;
+}
+
+// How many first bytes of `text` CutAtCharacter keeps.
+std::size_t CutLength(const std::string& text, std::uint64_t maxBytes) {
+    if (text.size() <= maxBytes) return text.size();
+    std::size_t end = static_cast<std::size_t>(maxBytes);
+    // Step back over continuation bytes to the start of the character that
+    // would be split, if it is a well-formed multi-byte character.
+    std::size_t start = end;
+    while (start > 0 && (static_cast<unsigned char>(text[start]) & 0xC0) == 0x80 && end - start < 3) --start;
+    const auto lead = static_cast<unsigned char>(text[start]);
+    const std::size_t width = lead >= 0xF0 ? 4 : lead >= 0xE0 ? 3 : lead >= 0xC0 ? 2 : 1;
+    if (start < end && width > end - start) end = start;
+    return end;
 }
 
 // Makes the module's own directory at its first sample. Failing to make it
@@ -119,7 +144,14 @@ void Save(ExtractionState& state, Services& services, std::span<const std::uint8
     const std::uint64_t maxName = state.NameMax;
     const std::string name = services.output ? services.output->FileName(context, maxName)
                                              : DefaultSampleName(number, state.ModuleName, maxName);
-    const std::string path = (state.PerModuleDirs ? state.ModuleDirectory : BasePath(state)) + name;
+    std::string path;
+    if (state.PerModuleDirs) {
+        path.reserve(state.ModuleDirectory.size() + name.size());
+        path += state.ModuleDirectory;
+    } else {
+        path = BasePath(state, name.size());
+    }
+    path += name;
     event.outputPath = path;
     context.outputPath = path;
 
@@ -196,22 +228,21 @@ std::string SamplePrefix(std::int64_t number) {
 }
 
 std::string CutAtCharacter(const std::string& text, std::uint64_t maxBytes) {
-    if (text.size() <= maxBytes) return text;
-    std::size_t end = static_cast<std::size_t>(maxBytes);
-    // Step back over continuation bytes to the start of the character that
-    // would be split, if it is a well-formed multi-byte character.
-    std::size_t start = end;
-    while (start > 0 && (static_cast<unsigned char>(text[start]) & 0xC0) == 0x80 && end - start < 3) --start;
-    const auto lead = static_cast<unsigned char>(text[start]);
-    const std::size_t width = lead >= 0xF0 ? 4 : lead >= 0xE0 ? 3 : lead >= 0xC0 ? 2 : 1;
-    if (start < end && width > end - start) end = start;
-    return text.substr(0, end);
+    return text.substr(0, CutLength(text, maxBytes));
 }
 
 std::string DefaultSampleName(std::int64_t number, const std::string& moduleName, std::uint64_t maxBytes) {
-    const std::string prefix = SamplePrefix(number);
-    if (maxBytes <= prefix.size()) return prefix;
-    return prefix + CutAtCharacter(moduleName, maxBytes - prefix.size());
+    // The number and '_', at most four characters of them.
+    char prefix[24];
+    char* end = std::to_chars(prefix, prefix + sizeof prefix - 1, number).ptr;
+    *end++ = '_';
+    const std::size_t prefixSize = std::min<std::size_t>(static_cast<std::size_t>(end - prefix), 4);
+    std::string name;
+    if (maxBytes <= prefixSize) return name.assign(prefix, prefixSize);
+    const std::size_t keep = CutLength(moduleName, maxBytes - prefixSize);
+    name.reserve(prefixSize + keep);
+    name.append(prefix, prefixSize).append(moduleName, 0, keep);
+    return name;
 }
 
 void SaveSample(ExtractionState& state, Services& services, std::int64_t offset,
@@ -242,7 +273,9 @@ void FinishModuleOutput(ExtractionState& state, Services& services) {
     if (state.SubdirectoryHandle != state.DestHandle) services.files.CloseDirectory(state.SubdirectoryHandle);
     state.SubdirectoryHandle = kNoDirectory;
     state.SubdirectoryOpened = false;
-    state.NameMax = 0;
+    // The destination stays open for the whole run, so its handle cannot
+    // come to name another directory: what it takes is asked once a run.
+    if (state.NameMaxOf != state.DestHandle) state.NameMax = 0;
 }
 
 }  // namespace vorneck

@@ -454,7 +454,8 @@ std::uint64_t OutputBound(std::uint64_t fileSize, const LibraryLimits& limits) {
     return std::min(byFactor, limits.maxOutputBytes);
 }
 
-std::string ModuleLibraryVersion() { return xmp_version; }
+// The version built against: the library itself is opened only when needed.
+std::string ModuleLibraryVersion() { return XMP_VERSION; }
 
 LibraryResult LoadWithModuleLibrary(const std::string& path, const LibraryLimits& limits) {
     return Load(path, limits, nullptr);

@@ -87,7 +87,7 @@ LibraryResult LoadWithModuleLibrary(const std::string& path, const LibraryLimits
 // The decoded output allowed for a file of `fileSize` bytes.
 std::uint64_t OutputBound(std::uint64_t fileSize, const LibraryLimits& limits);
 
-// The version of the module library the child loads with, e.g. "4.5.0".
+// The version of the module library the program was built against, e.g. "4.5.0".
 std::string ModuleLibraryVersion();
 
 }  // namespace vorneck

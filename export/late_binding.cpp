@@ -1,0 +1,145 @@
+// SPDX-License-Identifier: MIT
+// libsndfile and libcrypto are opened when a sample is first encoded as an
+// audio file or hashed, not when the program starts: a run writing raw
+// samples without a manifest needs neither, and loading them (libsndfile
+// brings eight codec libraries along) costs more than such a run's first
+// module. The functions the export code calls are defined here under their
+// own names and forward to the library, which is opened on first use by its
+// soname (the one the build was made against).
+#include <dlfcn.h>
+#include <openssl/evp.h>
+#include <sndfile.h>
+
+#include <cstdio>
+#include <mutex>
+
+namespace {
+
+struct Sndfile {
+    decltype(&::sf_open_virtual) open_virtual = nullptr;
+    decltype(&::sf_close) close = nullptr;
+    decltype(&::sf_write_raw) write_raw = nullptr;
+    decltype(&::sf_writef_short) writef_short = nullptr;
+    decltype(&::sf_set_string) set_string = nullptr;
+    decltype(&::sf_strerror) strerror = nullptr;
+    decltype(&::sf_error_number) error_number = nullptr;
+    decltype(&::sf_command) command = nullptr;
+    decltype(&::sf_format_check) format_check = nullptr;
+    bool complete = false;
+    char failure[512] = {};
+};
+
+struct Crypto {
+    decltype(&::EVP_Digest) digest = nullptr;
+    decltype(&::EVP_sha256) sha256 = nullptr;
+    bool complete = false;
+};
+
+template <typename F>
+void Find(void* library, const char* name, F& into, bool& complete) {
+    into = library ? reinterpret_cast<F>(::dlsym(library, name)) : nullptr;
+    if (!into) complete = false;
+}
+
+const Sndfile& LoadSndfile() {
+    static Sndfile s;
+    static std::once_flag once;
+    std::call_once(once, [] {
+        void* library = ::dlopen(VORNECK_SNDFILE_SONAME, RTLD_NOW | RTLD_LOCAL);
+        s.complete = true;
+        Find(library, "sf_open_virtual", s.open_virtual, s.complete);
+        Find(library, "sf_close", s.close, s.complete);
+        Find(library, "sf_write_raw", s.write_raw, s.complete);
+        Find(library, "sf_writef_short", s.writef_short, s.complete);
+        Find(library, "sf_set_string", s.set_string, s.complete);
+        Find(library, "sf_strerror", s.strerror, s.complete);
+        Find(library, "sf_error_number", s.error_number, s.complete);
+        Find(library, "sf_command", s.command, s.complete);
+        Find(library, "sf_format_check", s.format_check, s.complete);
+        if (!s.complete) {
+            const char* why = ::dlerror();
+            std::snprintf(s.failure, sizeof s.failure, "%s cannot be used: %s", VORNECK_SNDFILE_SONAME,
+                          why ? why : "a function is missing");
+        }
+    });
+    return s;
+}
+
+const Crypto& LoadCrypto() {
+    static Crypto c;
+    static std::once_flag once;
+    std::call_once(once, [] {
+        void* library = ::dlopen(VORNECK_CRYPTO_SONAME, RTLD_NOW | RTLD_LOCAL);
+        c.complete = true;
+        Find(library, "EVP_Digest", c.digest, c.complete);
+        Find(library, "EVP_sha256", c.sha256, c.complete);
+        if (!c.complete) {
+            // The hash is left empty by its caller; say once why.
+            const char* why = ::dlerror();
+            std::fprintf(stderr, "%s cannot be used: %s\n", VORNECK_CRYPTO_SONAME, why ? why : "a function is missing");
+        }
+    });
+    return c;
+}
+
+}  // namespace
+
+extern "C" {
+
+SNDFILE* sf_open_virtual(SF_VIRTUAL_IO* io, int mode, SF_INFO* info, void* user) {
+    const Sndfile& s = LoadSndfile();
+    return s.complete ? s.open_virtual(io, mode, info, user) : nullptr;
+}
+
+int sf_close(SNDFILE* file) {
+    const Sndfile& s = LoadSndfile();
+    return s.complete ? s.close(file) : SF_ERR_SYSTEM;
+}
+
+sf_count_t sf_write_raw(SNDFILE* file, const void* data, sf_count_t bytes) {
+    const Sndfile& s = LoadSndfile();
+    return s.complete ? s.write_raw(file, data, bytes) : 0;
+}
+
+sf_count_t sf_writef_short(SNDFILE* file, const short* data, sf_count_t frames) {
+    const Sndfile& s = LoadSndfile();
+    return s.complete ? s.writef_short(file, data, frames) : 0;
+}
+
+int sf_set_string(SNDFILE* file, int which, const char* text) {
+    const Sndfile& s = LoadSndfile();
+    return s.complete ? s.set_string(file, which, text) : SF_ERR_SYSTEM;
+}
+
+const char* sf_strerror(SNDFILE* file) {
+    const Sndfile& s = LoadSndfile();
+    return s.complete ? s.strerror(file) : s.failure;
+}
+
+const char* sf_error_number(int number) {
+    const Sndfile& s = LoadSndfile();
+    return s.complete ? s.error_number(number) : s.failure;
+}
+
+int sf_command(SNDFILE* file, int command, void* data, int size) {
+    const Sndfile& s = LoadSndfile();
+    return s.complete ? s.command(file, command, data, size) : SF_FALSE;
+}
+
+int sf_format_check(const SF_INFO* info) {
+    const Sndfile& s = LoadSndfile();
+    return s.complete ? s.format_check(info) : SF_FALSE;
+}
+
+int EVP_Digest(const void* data, size_t count, unsigned char* md, unsigned int* size, const EVP_MD* type,
+               ENGINE* engine) {
+    const Crypto& c = LoadCrypto();
+    return c.complete ? c.digest(data, count, md, size, type, engine) : 0;
+}
+
+const EVP_MD* EVP_sha256(void) {
+    const Crypto& c = LoadCrypto();
+    return c.complete ? c.sha256() : nullptr;
+}
+
+}  // extern "C"
