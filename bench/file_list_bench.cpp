@@ -62,10 +62,10 @@ BENCHMARK(BM_ReadDirectory)->Unit(benchmark::kMillisecond);
 void BM_LoadFileList(benchmark::State& state) {
     for (auto _ : state) {
         state.PauseTiming();
-        gForm->SetFileListDirectory(gEmpty->path());
+        gForm->SetFileListDirectory(gEmpty->path().toStdString());
         Settle();
         state.ResumeTiming();
-        gForm->SetFileListDirectory(gBig->path());
+        gForm->SetFileListDirectory(gBig->path().toStdString());
         Settle();
         List()->repaint();
     }
