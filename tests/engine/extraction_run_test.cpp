@@ -5,6 +5,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <climits>
 #include <filesystem>
 
@@ -273,8 +274,12 @@ TEST(ExtractionRun, AStopEndsTheRunAfterTheCurrentModule) {
         if (done == 1) h.state.StopRequested = true;
     };
     EXPECT_EQ(h.Run(list, out.path()), RunOutcome::Completed);
-    // The modules after the stop are not even opened.
-    EXPECT_EQ(h.files.read, std::vector<std::string>{src / "a.mod"});
+    // The modules after the stop are not opened; only the one the run was
+    // reading ahead while it wrote a's samples may have been.
+    ASSERT_FALSE(h.files.read.empty());
+    EXPECT_EQ(h.files.read.front(), src / "a.mod");
+    EXPECT_LE(h.files.read.size(), 2u);
+    EXPECT_EQ(std::count(h.files.read.begin(), h.files.read.end(), src / "c.med"), 0);
     EXPECT_EQ(testing::FilesIn(out.path()), (std::vector<std::string>{"0_a.mod", "1_a.mod"}));
     EXPECT_EQ(h.state.ModsProcessed, 1);
 
