@@ -87,6 +87,13 @@ void ProcessEntry(ExtractionState& state, Services& services, const ModuleList& 
     if (!gotHead || *gotHead < head) return ReportReadFailed(state, services, gotHead ? 0 : EIO);
     state.ModuleSize = head;
     state.Kind = DetectModuleKind(state.ModuleBytes());
+    if (state.Kind == ModuleKind::Mmd && fileSize > kMmdImageCap) {
+        // No real MMD module comes near the cap: a file past it is hostile
+        // or broken (a sparse file gains nothing by its holes), and is
+        // skipped before any memory is spent on it.
+        const std::string message = kTooLargePrefix + state.ModulePath;
+        return services.errors.Report({message, state.ModulePath, true, 0, ReportKind::Failure});
+    }
     if (state.Kind == ModuleKind::None) {
         if (services.fallback) {
             services.status.SetPanel(0, "Processing...");
@@ -184,6 +191,12 @@ void MeasureSelectedFiles(ExtractionState& state, const ModuleList& list, Servic
         if (!measured) {
             const std::string message = kUnableToOpenPrefix + path;
             services.errors.Report({message, path, true, error, ReportKind::Failure});
+            // Still an input of the run: what cannot be read now is the
+            // user's file all the same, and no output may take its place.
+            if (const auto entry = services.files.IdentifyEntry(path)) {
+                state.ProtectedInputs.insert(entry->identity);
+                if (entry->link) state.ProtectedInputs.insert(*entry->link);
+            }
         } else {
             state.FileSizes[position] = measured->size;
             state.ProtectedInputs.insert(measured->identity);

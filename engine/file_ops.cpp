@@ -73,6 +73,16 @@ bool WriteAll(int fd, const std::uint8_t* data, std::uint64_t size, int& error) 
     return true;
 }
 
+bool IdentityOfOpen(int fd, FileIdentity& identity, int& error) {
+    struct stat st {};
+    if (::fstat(fd, &st) != 0) {
+        error = errno;
+        return false;
+    }
+    identity = IdentityOf(st);
+    return true;
+}
+
 class PosixInputFile : public InputFile {
 public:
     explicit PosixInputFile(int fd) : fd_(fd) {}
@@ -179,6 +189,19 @@ std::unique_ptr<InputFile> PosixFileOps::OpenInput(const std::string& path, int&
     return std::make_unique<PosixInputFile>(fd);
 }
 
+std::optional<MeasuredFile> PosixFileOps::IdentifyEntry(const std::string& path) {
+    struct stat own {};
+    if (!Usable(path) || ::fstatat(AT_FDCWD, path.c_str(), &own, AT_SYMLINK_NOFOLLOW) != 0) return std::nullopt;
+    MeasuredFile entry{0, IdentityOf(own), std::nullopt};
+    struct stat target {};
+    if (S_ISLNK(own.st_mode)) {
+        entry.link = entry.identity;
+        // A dangling link protects only itself.
+        if (::fstatat(AT_FDCWD, path.c_str(), &target, 0) == 0) entry.identity = IdentityOf(target);
+    }
+    return entry;
+}
+
 DirHandle PosixFileOps::OpenDirectory(const std::string& path, int& error) {
     if (!Usable(path)) {
         error = path.empty() ? ENOENT : EINVAL;
@@ -223,6 +246,10 @@ DirHandle PosixFileOps::OpenSubdirectory(DirHandle parent, const std::string& na
 
 void PosixFileOps::CloseDirectory(DirHandle dir) {
     if (dir >= 0) ::close(dir);
+}
+
+bool PosixFileOps::RemoveEmptyDirectoryAt(DirHandle parent, const std::string& name) {
+    return parent >= 0 && UsableName(name) && ::unlinkat(parent, name.c_str(), AT_REMOVEDIR) == 0;
 }
 
 std::uint64_t PosixFileOps::NameMax(DirHandle dir) {
@@ -270,6 +297,11 @@ WriteResult PosixFileOps::WriteFileAt(DirHandle dir, const std::string& name, st
     const int fd = CreateTemporary(dir, temporary, error);
     if (fd < 0) return {WriteStatus::CreateFailed, error};
     bool ok = WriteAll(fd, bytes.data(), bytes.size(), error);
+    // The file's identity, taken before it gets its name: whatever then sits
+    // at that name (on a file system that folds letter case, under another
+    // spelling) is known as this run's output by the file itself.
+    FileIdentity identity;
+    if (ok) ok = IdentityOfOpen(fd, identity, error);
     if (::close(fd) != 0 && ok) {
         ok = false;
         error = errno;
@@ -287,7 +319,7 @@ WriteResult PosixFileOps::WriteFileAt(DirHandle dir, const std::string& name, st
         } else {
             const ReplaceDecision decision = mayReplace ? mayReplace(EntryAt(dir, name)) : ReplaceDecision{};
             if (decision.verdict == ReplaceDecision::Verdict::Refuse)
-                result = {WriteStatus::Refused, EEXIST};
+                result = {WriteStatus::Refused, EEXIST, decision.rule};
             else if (decision.verdict == ReplaceDecision::Verdict::Fail)
                 result = {WriteStatus::CreateFailed, decision.error};
             else if (::renameat(dir, temporary.c_str(), dir, name.c_str()) != 0)
@@ -295,6 +327,7 @@ WriteResult PosixFileOps::WriteFileAt(DirHandle dir, const std::string& name, st
         }
     }
     if (result.status != WriteStatus::Ok) ::unlinkat(dir, temporary.c_str(), 0);
+    else result.identity = identity;
     std::atomic_signal_fence(std::memory_order_seq_cst);
     gTemporaryActive = 0;
     return result;

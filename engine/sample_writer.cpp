@@ -13,6 +13,10 @@ std::string WithSlash(std::string path) {
     return path;
 }
 
+// A link where a folder is wanted: O_NOFOLLOW says ELOOP, "Too many levels
+// of symbolic links", which would only puzzle.
+std::string_view FolderRule(int error) { return error == ELOOP ? kFolderIsLink : std::string_view(); }
+
 // Where outputs go when no per-module directory is made: the destination,
 // or the current module's sub-directory of it (made as needed, each level
 // a real directory; a link on the way is not followed).
@@ -32,7 +36,8 @@ DirHandle BaseDirectory(ExtractionState& state, Services& services) {
         if (level.empty()) continue;
         path += level;
         int error = 0;
-        if (!services.files.MakeDirectoryAt(dir, level, error) && error != EEXIST) {
+        const bool reported = !services.files.MakeDirectoryAt(dir, level, error) && error != EEXIST;
+        if (reported) {
             const std::string message = kCreateDirectoryFailedPrefix + path;
             services.errors.Report({message, state.ModulePath, true, error, ReportKind::Failure});
         }
@@ -40,8 +45,16 @@ DirHandle BaseDirectory(ExtractionState& state, Services& services) {
         if (owned) services.files.CloseDirectory(dir);
         dir = next;
         owned = true;
+        if (dir == kNoDirectory) {
+            // Said once for the folder; its samples then say it was the folder.
+            state.SubdirectoryError = error;
+            const std::string message = kCreateDirectoryFailedPrefix + path;
+            if (!reported)
+                services.errors.Report({message, state.ModulePath, true, error, ReportKind::Failure,
+                                        FolderRule(error)});
+            break;
+        }
         path += '/';
-        if (dir == kNoDirectory) break;
     }
     state.SubdirectoryHandle = dir;
     return dir;
@@ -58,7 +71,10 @@ std::string BasePath(const ExtractionState& state) {
 // it is a real directory.
 void SetUpModuleDirectory(ExtractionState& state, Services& services) {
     const DirHandle parent = BaseDirectory(state, services);
-    const std::string name = CutAtCharacter(state.ModuleName, services.files.NameMax(parent));
+    std::string name = CutAtCharacter(state.ModuleName, services.files.NameMax(parent));
+    // A module named on a command line may be a hidden file; its directory
+    // is not made hidden too.
+    if (!name.empty() && name[0] == '.') name[0] = '_';
     state.ModuleDirectory = BasePath(state) + name;
     int error = 0;
     const bool made = services.files.MakeDirectoryAt(parent, name, error);
@@ -72,8 +88,12 @@ void SetUpModuleDirectory(ExtractionState& state, Services& services) {
         // go into; otherwise the reason it cannot be used.
         if (error == EEXIST && state.ModuleDirHandle == kNoDirectory) error = openError;
         const std::string message = kCreateDirectoryFailedPrefix + state.ModuleDirectory;
-        services.errors.Report({message, state.ModulePath, true, error, ReportKind::Failure});
+        services.errors.Report({message, state.ModulePath, true, error, ReportKind::Failure, FolderRule(error)});
     }
+    state.ModuleDirName = name;
+    state.ModuleDirMade = made;
+    state.ModuleDirFilled = false;
+    state.ModuleDirSkippedCopies = false;
     state.ModuleDirectory += '/';
 }
 
@@ -126,10 +146,14 @@ void Save(ExtractionState& state, Services& services, std::span<const std::uint8
         const bool refused = rule != nullptr;
         // A sample that could not go into its directory fails for the
         // directory's reason.
-        if (dir == kNoDirectory && state.PerModuleDirs && state.ModuleDirError != 0) error = state.ModuleDirError;
+        std::string_view why = refused ? std::string_view(rule) : std::string_view();
+        if (dir == kNoDirectory && !refused) {
+            const int dirError = state.PerModuleDirs ? state.ModuleDirError : state.SubdirectoryError;
+            if (dirError != 0) error = dirError;
+            if (error == ELOOP) why = kInFolderThatIsLink;
+        }
         const std::string message = prefix + path;
-        services.errors.Report({message, state.ModulePath, true, refused ? 0 : error, ReportKind::Failure,
-                                rule ? std::string_view(rule) : std::string_view()});
+        services.errors.Report({message, state.ModulePath, true, refused ? 0 : error, ReportKind::Failure, why});
         event.fate = refused ? SampleFate::Refused : SampleFate::Failed;
         // A refused output still uses up its number, so that the module's
         // other samples keep their own names.
@@ -137,13 +161,11 @@ void Save(ExtractionState& state, Services& services, std::span<const std::uint8
         Notify(state, services, event);
     };
 
-    // Never a second file under one name in one run.
-    if (state.WrittenOutputs.count(path)) return fail(kCreateFailedPrefix, 0, kWrittenThisRun);
-
     PreparedSample prepared;
     if (services.output) {
         prepared = services.output->Prepare(context, stored);
         if (prepared.action == PreparedSample::Action::Duplicate) {
+            state.ModuleDirSkippedCopies = true;
             ++state.ModuleSampleNumber;
             event.fate = SampleFate::Duplicate;
             event.duplicateOf = prepared.duplicateOf;
@@ -161,11 +183,12 @@ void Save(ExtractionState& state, Services& services, std::span<const std::uint8
         prepared.useStored ? stored : std::span<const std::uint8_t>(prepared.bytes);
 
     const WriteResult result = services.files.WriteFileAt(dir, name, bytes, ProtectingInputs(state));
-    if (result.status == WriteStatus::Refused) return fail(kCreateFailedPrefix, 0, kWouldReplaceInput);
+    if (result.status == WriteStatus::Refused) return fail(kCreateFailedPrefix, 0, RefusalText(result.rule));
     if (result.status == WriteStatus::CreateFailed) return fail(kCreateFailedPrefix, result.error, nullptr);
     if (result.status == WriteStatus::WriteFailed) return fail(kWriteFailedPrefix, result.error, nullptr);
 
-    state.WrittenOutputs.insert(path);
+    state.WrittenOutputs.insert(result.identity);
+    if (state.PerModuleDirs) state.ModuleDirFilled = true;
     ++state.ModuleSampleNumber;
     ++state.SamplesSaved;
     if (services.output) services.output->Written(context, path, prepared);
@@ -177,12 +200,17 @@ void Save(ExtractionState& state, Services& services, std::span<const std::uint8
 
 ReplaceCheck ProtectingInputs(const ExtractionState& state) {
     return [&state](const DirectoryEntry& entry) {
-        if ((entry.type == EntryType::Regular || entry.type == EntryType::Link) &&
-            state.ProtectedInputs.count(entry.identity))
-            return ReplaceDecision{ReplaceDecision::Verdict::Refuse, EEXIST};
+        if (entry.type == EntryType::Regular || entry.type == EntryType::Link) {
+            if (state.ProtectedInputs.count(entry.identity))
+                return ReplaceDecision{ReplaceDecision::Verdict::Refuse, EEXIST, kRuleInput};
+            if (state.WrittenOutputs.count(entry.identity))
+                return ReplaceDecision{ReplaceDecision::Verdict::Refuse, EEXIST, kRuleWrittenThisRun};
+        }
         return OnlyFilesAndLinks(entry);
     };
 }
+
+const char* RefusalText(int rule) { return rule == kRuleWrittenThisRun ? kWrittenThisRun : kWouldReplaceInput; }
 
 std::string SamplePrefix(std::int64_t number) {
     std::string prefix = std::to_string(number) + "_";
@@ -228,6 +256,12 @@ void SaveSampleBytes(ExtractionState& state, Services& services, std::span<const
 void FinishModuleOutput(ExtractionState& state, Services& services) {
     services.files.CloseDirectory(state.ModuleDirHandle);
     state.ModuleDirHandle = kNoDirectory;
+    // A directory made for a module whose every sample was a copy of one
+    // written before would stay empty: it goes again.
+    if (state.ModuleDirMade && !state.ModuleDirFilled && state.ModuleDirSkippedCopies)
+        services.files.RemoveEmptyDirectoryAt(BaseDirectory(state, services), state.ModuleDirName);
+    state.ModuleDirMade = false;
+    state.SubdirectoryError = 0;
     if (state.SubdirectoryHandle != state.DestHandle) services.files.CloseDirectory(state.SubdirectoryHandle);
     state.SubdirectoryHandle = kNoDirectory;
     state.SubdirectoryOpened = false;
