@@ -79,6 +79,8 @@ struct ExtractionState {
     // Why the current module's sub-directory below the destination could
     // not be opened, and the run's own words for it where it has them.
     int SubdirectoryError = 0;
+    // The output folder that could not be opened is a link (not followed).
+    bool OutputFolderIsLink = false;
     // Below the destination, where the current module's outputs go ("" for
     // the destination itself); the command line mirrors source folders here.
     std::string OutputSubdirectory;

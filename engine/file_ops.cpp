@@ -123,10 +123,16 @@ volatile std::sig_atomic_t gTemporaryActive = 0;
 int gTemporaryDirectory = -1;
 char gTemporaryName[64];
 
-constexpr int kCleanupSignals[] = {SIGINT, SIGTERM, SIGHUP};
+constexpr int kCleanupSignals[] = {SIGINT, SIGTERM, SIGHUP, SIGQUIT};
+
+std::atomic<void (*)()> gExtraCleanup{nullptr};
+static_assert(std::atomic<void (*)()>::is_always_lock_free);
 
 void OnInterrupt(int signal) {
+    const int savedErrno = errno;
     if (gTemporaryActive) ::unlinkat(gTemporaryDirectory, gTemporaryName, 0);
+    if (const auto cleanup = gExtraCleanup.load()) cleanup();
+    errno = savedErrno;
     // The handler was installed for one delivery; the signal raised again
     // ends the process with the status it would have had.
     ::raise(signal);
@@ -345,6 +351,11 @@ void InstallInterruptCleanup() {
         action.sa_flags = SA_RESETHAND;
         ::sigaction(s, &action, nullptr);
     }
+    struct sigaction fileSize {};
+    ::sigaction(SIGXFSZ, nullptr, &fileSize);
+    if (fileSize.sa_handler == SIG_DFL) ::signal(SIGXFSZ, SIG_IGN);
 }
+
+void SetInterruptCleanup(void (*cleanup)()) { gExtraCleanup.store(cleanup); }
 
 }  // namespace vorneck

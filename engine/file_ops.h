@@ -153,9 +153,17 @@ public:
 // a file list never shows one left behind by a crash.
 inline constexpr const char* kTemporaryPrefix = ".vorneck-";
 
-// Removes the temporary file being written, if any, when SIGINT, SIGTERM or
-// SIGHUP arrives, then lets the signal end the process as it would have.
-// Front ends call it once at start-up.
+// Removes the temporary file being written, if any, when SIGINT, SIGTERM,
+// SIGHUP or SIGQUIT arrives, runs the cleanup set below, then lets the
+// signal end the process as it would have. SIGXFSZ is ignored (unless the
+// caller's parent set it otherwise), so that a write past the file size
+// limit fails with EFBIG and is reported like any failed write instead of
+// ending the run. Front ends call it once at start-up.
 void InstallInterruptCleanup();
+
+// One more thing the interrupt handler does before the signal ends the
+// process (the module library's private directory). It runs inside a
+// signal handler: only async-signal-safe calls. nullptr for none.
+void SetInterruptCleanup(void (*cleanup)());
 
 }  // namespace vorneck

@@ -13,9 +13,10 @@ std::string WithSlash(std::string path) {
     return path;
 }
 
-// A link where a folder is wanted: O_NOFOLLOW says ELOOP, "Too many levels
-// of symbolic links", which would only puzzle.
-std::string_view FolderRule(int error) { return error == ELOOP ? kFolderIsLink : std::string_view(); }
+// A link where a folder is wanted is never followed; the system's words for
+// that ("Not a directory", "Too many levels of symbolic links") would only
+// puzzle.
+std::string_view FolderRule(bool isLink) { return isLink ? kFolderIsLink : std::string_view(); }
 
 // Where outputs go when no per-module directory is made: the destination,
 // or the current module's sub-directory of it (made as needed, each level
@@ -42,16 +43,18 @@ DirHandle BaseDirectory(ExtractionState& state, Services& services) {
             services.errors.Report({message, state.ModulePath, true, error, ReportKind::Failure});
         }
         const DirHandle next = services.files.OpenSubdirectory(dir, level, error);
+        const bool isLink = next == kNoDirectory && services.files.EntryAt(dir, level).type == EntryType::Link;
         if (owned) services.files.CloseDirectory(dir);
         dir = next;
         owned = true;
         if (dir == kNoDirectory) {
             // Said once for the folder; its samples then say it was the folder.
             state.SubdirectoryError = error;
+            state.OutputFolderIsLink = isLink;
             const std::string message = kCreateDirectoryFailedPrefix + path;
             if (!reported)
                 services.errors.Report({message, state.ModulePath, true, error, ReportKind::Failure,
-                                        FolderRule(error)});
+                                        FolderRule(isLink)});
             break;
         }
         path += '/';
@@ -82,13 +85,16 @@ void SetUpModuleDirectory(ExtractionState& state, Services& services) {
     int openError = 0;
     state.ModuleDirHandle = services.files.OpenSubdirectory(parent, name, openError);
     state.ModuleDirError = state.ModuleDirHandle == kNoDirectory ? openError : 0;
+    state.OutputFolderIsLink =
+        state.ModuleDirHandle == kNoDirectory && services.files.EntryAt(parent, name).type == EntryType::Link;
     state.NameMax = 0;
     if (!made) {
         // "File exists" only when what exists is a directory the samples can
         // go into; otherwise the reason it cannot be used.
         if (error == EEXIST && state.ModuleDirHandle == kNoDirectory) error = openError;
         const std::string message = kCreateDirectoryFailedPrefix + state.ModuleDirectory;
-        services.errors.Report({message, state.ModulePath, true, error, ReportKind::Failure, FolderRule(error)});
+        services.errors.Report(
+            {message, state.ModulePath, true, error, ReportKind::Failure, FolderRule(state.OutputFolderIsLink)});
     }
     state.ModuleDirName = name;
     state.ModuleDirMade = made;
@@ -150,7 +156,7 @@ void Save(ExtractionState& state, Services& services, std::span<const std::uint8
         if (dir == kNoDirectory && !refused) {
             const int dirError = state.PerModuleDirs ? state.ModuleDirError : state.SubdirectoryError;
             if (dirError != 0) error = dirError;
-            if (error == ELOOP) why = kInFolderThatIsLink;
+            if (state.OutputFolderIsLink) why = kInFolderThatIsLink;
         }
         const std::string message = prefix + path;
         services.errors.Report({message, state.ModulePath, true, refused ? 0 : error, ReportKind::Failure, why});
@@ -262,6 +268,7 @@ void FinishModuleOutput(ExtractionState& state, Services& services) {
         services.files.RemoveEmptyDirectoryAt(BaseDirectory(state, services), state.ModuleDirName);
     state.ModuleDirMade = false;
     state.SubdirectoryError = 0;
+    state.OutputFolderIsLink = false;
     if (state.SubdirectoryHandle != state.DestHandle) services.files.CloseDirectory(state.SubdirectoryHandle);
     state.SubdirectoryHandle = kNoDirectory;
     state.SubdirectoryOpened = false;
