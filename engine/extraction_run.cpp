@@ -246,6 +246,8 @@ RunOutcome ExtractSelected(ExtractionState& state, const ModuleList& list,
             int error = 0;
             state.DestHandle = services.files.OpenDirectory(state.DestDirectory, error);
             state.WrittenOutputs.clear();
+            state.FoldedOutputs.clear();
+            state.FoldProbedFor = kNoDirectory;
             const std::uint64_t iterations = state.SelectedCount;
             std::uint64_t position = 0;
             state.StopRequested = false;

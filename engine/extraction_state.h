@@ -93,6 +93,12 @@ struct ExtractionState {
     // identity: an output that would replace one of them is refused, however
     // its path is spelt.
     std::unordered_set<FileIdentity, FileIdentityHash> WrittenOutputs;
+    // The same, by path with ASCII letters folded, for outputs in a directory
+    // that folds letter case, where a file system may give each spelling of
+    // one file an inode of its own; and which directory was last asked.
+    std::unordered_set<std::string> FoldedOutputs;
+    DirHandle FoldProbedFor = kNoDirectory;
+    bool FoldingDirectory = false;
 
     // Set by a front end to end the run: no more samples are written, and
     // the run ends after the current entry.

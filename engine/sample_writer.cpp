@@ -103,6 +103,35 @@ void SetUpModuleDirectory(ExtractionState& state, Services& services) {
     state.ModuleDirectory += '/';
 }
 
+std::string FoldCase(std::string text) {
+    for (char& c : text)
+        if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
+    return text;
+}
+
+// Whether the output directory folds letter case is asked once per
+// directory, with the first name written there: if the name's other
+// spelling answers too, it does (or holds both spellings, when being
+// careful costs nothing). Outputs in such a directory are also recorded by
+// their folded path.
+void RecordFolding(ExtractionState& state, Services& services, DirHandle dir, const std::string& name,
+                   const std::string& path) {
+    if (state.FoldProbedFor != dir) {
+        std::string swapped = name;
+        bool letters = false;
+        for (char& c : swapped) {
+            if (c >= 'a' && c <= 'z') c = static_cast<char>(c - 'a' + 'A');
+            else if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
+            else continue;
+            letters = true;
+        }
+        if (!letters) return;
+        state.FoldProbedFor = dir;
+        state.FoldingDirectory = services.files.EntryAt(dir, swapped).type == EntryType::Regular;
+    }
+    if (state.FoldingDirectory) state.FoldedOutputs.insert(FoldCase(path));
+}
+
 void Notify(const ExtractionState& state, Services& services, SampleEvent event) {
     if (!services.observer) return;
     event.modulePath = state.ModulePath;
@@ -188,12 +217,18 @@ void Save(ExtractionState& state, Services& services, std::span<const std::uint8
     const std::span<const std::uint8_t> bytes =
         prepared.useStored ? stored : std::span<const std::uint8_t>(prepared.bytes);
 
+    // Where the file system folds letter case but gives each spelling an
+    // inode of its own (FAT through FUSE), identity alone cannot tell.
+    if (!state.FoldedOutputs.empty() && state.FoldedOutputs.count(FoldCase(path)))
+        return fail(kCreateFailedPrefix, 0, kWrittenThisRun);
+
     const WriteResult result = services.files.WriteFileAt(dir, name, bytes, ProtectingInputs(state));
     if (result.status == WriteStatus::Refused) return fail(kCreateFailedPrefix, 0, RefusalText(result.rule));
     if (result.status == WriteStatus::CreateFailed) return fail(kCreateFailedPrefix, result.error, nullptr);
     if (result.status == WriteStatus::WriteFailed) return fail(kWriteFailedPrefix, result.error, nullptr);
 
     state.WrittenOutputs.insert(result.identity);
+    RecordFolding(state, services, dir, name, path);
     if (state.PerModuleDirs) state.ModuleDirFilled = true;
     ++state.ModuleSampleNumber;
     ++state.SamplesSaved;
@@ -267,6 +302,7 @@ void FinishModuleOutput(ExtractionState& state, Services& services) {
     if (state.ModuleDirMade && !state.ModuleDirFilled && state.ModuleDirSkippedCopies)
         services.files.RemoveEmptyDirectoryAt(BaseDirectory(state, services), state.ModuleDirName);
     state.ModuleDirMade = false;
+    state.FoldProbedFor = kNoDirectory;
     state.SubdirectoryError = 0;
     state.OutputFolderIsLink = false;
     if (state.SubdirectoryHandle != state.DestHandle) services.files.CloseDirectory(state.SubdirectoryHandle);

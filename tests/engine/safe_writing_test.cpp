@@ -8,6 +8,7 @@
 #include <sys/resource.h>
 #include <unistd.h>
 
+#include <cstdlib>
 #include <filesystem>
 #include <sys/mount.h>
 
@@ -373,6 +374,34 @@ TEST(SafeWritingOutputs, TwoFoldersThatAreOneAreWrittenOnce) {
     EXPECT_EQ(h.recorder.errors, std::vector<std::string>{"Failed to create: " + out / "A/0_song.mod"});
     EXPECT_EQ(h2.recorder.errors, std::vector<std::string>{"Failed to create: " + out / "B/0_song.mod"});
     EXPECT_EQ(ReadAll(out / "A/0_song.mod"), Bytes(10, 1));
+}
+
+TEST(SafeWritingOutputs, LetterCaseFoldedOnFatIsOneFile) {
+    // A real FAT file system through FUSE, where each spelling of a name
+    // even gets an inode of its own: "0_Song.mod" and "0_song.mod" are one
+    // file, and so are the folders "Amiga" and "amiga".
+    if (::geteuid() != 0 || std::system("command -v mkfs.vfat >/dev/null && command -v fusefat >/dev/null") != 0)
+        GTEST_SKIP() << "needs root, mkfs.vfat and fusefat";
+    TempDir base;
+    const std::string image = base / "fat.img";
+    const std::string mount = base.Mkdir("fat");
+    if (std::system(("truncate -s 8M " + image + " && mkfs.vfat " + image + " >/dev/null && fusefat -o rw+ " +
+                     image + " " + mount + " >/dev/null 2>&1")
+                        .c_str()) != 0)
+        GTEST_SKIP() << "cannot mount a FAT image here";
+    TempDir src;
+    src.Write("Song.mod", ModWith({10, 20}));
+    src.Write("other/song.mod", ModWith({30, 40}));
+    RunHarness h;
+    h.Run(PathList({src / "Song.mod", src / "other/song.mod"}), mount);
+    const Bytes first = ReadAll(mount + "/0_Song.mod");
+    const auto files = FilesIn(mount);
+    ::umount(mount.c_str());
+    EXPECT_EQ(first, Bytes(10, 1));
+    EXPECT_EQ(files.size(), 2u);
+    EXPECT_EQ(h.recorder.errors, (std::vector<std::string>{"Failed to create: " + mount + "/0_song.mod",
+                                                           "Failed to create: " + mount + "/1_song.mod"}));
+    EXPECT_EQ(h.state.SamplesSaved, 2);
 }
 
 // --- Inputs are protected whether or not they can be read ----------------
