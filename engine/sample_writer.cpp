@@ -302,7 +302,9 @@ void FinishModuleOutput(ExtractionState& state, Services& services) {
     if (state.ModuleDirMade && !state.ModuleDirFilled && state.ModuleDirSkippedCopies)
         services.files.RemoveEmptyDirectoryAt(BaseDirectory(state, services), state.ModuleDirName);
     state.ModuleDirMade = false;
-    state.FoldProbedFor = kNoDirectory;
+    // Handles of module and sub-directories are reused by others; the
+    // destination's stays the run's.
+    if (state.FoldProbedFor != state.DestHandle) state.FoldProbedFor = kNoDirectory;
     state.SubdirectoryError = 0;
     state.OutputFolderIsLink = false;
     if (state.SubdirectoryHandle != state.DestHandle) services.files.CloseDirectory(state.SubdirectoryHandle);
