@@ -3,7 +3,9 @@
 
 #include <CLI/CLI.hpp>
 #include <cerrno>
+#include <cstdlib>
 #include <cstring>
+#include <tuple>
 #include <fcntl.h>
 #include <sstream>
 #include <string>
@@ -69,6 +71,7 @@ struct Options {
     std::string manifest;
     bool dedupe = false;
     bool allFormats = false;
+    std::uint64_t libraryTime = 0;  // seconds of CPU time per file for the module library; 0: its default
 };
 
 // Splits a path into its directory ("." when it has none) and last name.
@@ -106,6 +109,82 @@ int CheckDestination(const std::string& dest, int& error) {
     return fd;
 }
 
+// Where the manifest goes. A stream (standard output, a FIFO, a terminal or
+// another character device) is written to as the run goes and never
+// replaced; a regular file is replaced whole at the end, like a sample.
+struct ManifestTarget {
+    bool stream = false;
+    bool standardOutput = false;
+    int fd = -1;            // the stream's descriptor, when not standard output
+    std::string directory;  // for a file: the directory it goes into ...
+    std::string name;       // ... and its name there, a link the user named followed
+};
+
+// Checks the manifest's target before the run: its kind, a trailing slash,
+// the directory it would go into. The reason in `why` when it cannot be used.
+std::optional<ManifestTarget> CheckManifest(const std::string& path, std::string& why) {
+    ManifestTarget target;
+    if (path == "-") {
+        target.stream = true;
+        target.standardOutput = true;
+        return target;
+    }
+    if (path.find('\0') != std::string::npos) {
+        why = std::strerror(EINVAL);
+        return std::nullopt;
+    }
+    struct stat st {};
+    const bool exists = ::stat(path.c_str(), &st) == 0;
+    const int statError = errno;
+    if (exists && S_ISDIR(st.st_mode)) {
+        why = std::strerror(EISDIR);
+        return std::nullopt;
+    }
+    if (!exists && (statError != ENOENT || path.back() == '/')) {
+        why = std::strerror(statError);
+        return std::nullopt;
+    }
+    if (exists && (S_ISFIFO(st.st_mode) || S_ISCHR(st.st_mode))) {
+        // Opened as a shell would for "> path": a FIFO waits for its reader.
+        int fd;
+        do fd = ::open(path.c_str(), O_WRONLY | O_APPEND | O_CLOEXEC | O_NOCTTY);
+        while (fd < 0 && errno == EINTR);
+        if (fd < 0) {
+            why = std::strerror(errno);
+            return std::nullopt;
+        }
+        target.stream = true;
+        target.fd = fd;
+        return target;
+    }
+    if (exists && !S_ISREG(st.st_mode)) {
+        why = "not a regular file, FIFO or character device";
+        return std::nullopt;
+    }
+    std::string resolved = path;
+    struct stat own {};
+    if (::lstat(path.c_str(), &own) == 0 && S_ISLNK(own.st_mode)) {
+        // A link the user named is followed: the file it leads to is
+        // replaced, never the link itself.
+        char* real = exists ? ::realpath(path.c_str(), nullptr) : nullptr;
+        if (!real) {
+            why = std::string("a link to nothing (") + std::strerror(exists ? errno : ENOENT) + ")";
+            return std::nullopt;
+        }
+        resolved = real;
+        std::free(real);
+    }
+    std::tie(target.directory, target.name) = SplitPath(resolved);
+    int error = 0;
+    const int fd = CheckDestination(target.directory, error);
+    if (fd < 0) {
+        why = std::strerror(error);
+        return std::nullopt;
+    }
+    ::close(fd);
+    return target;
+}
+
 // Why the destination can no longer be written into, or 0.
 int DestinationTrouble(int fd) {
     struct stat st {};
@@ -120,8 +199,9 @@ int DestinationTrouble(int fd) {
 class CliRun : public ErrorReporter, public StatusLine, public RunObserver {
 public:
     CliRun(CliIo& io, const Options& options, const CliModuleList& list, ExtractionState& state, int destFd,
-           const CliHooks& hooks)
-        : io_(io), options_(options), list_(list), state_(state), destFd_(destFd), hooks_(hooks) {}
+           const CliHooks& hooks, const ManifestTarget* manifest)
+        : io_(io), options_(options), list_(list), state_(state), destFd_(destFd), hooks_(hooks),
+          manifestTarget_(manifest) {}
 
     bool failed = false;
     bool refused = false;
@@ -138,6 +218,9 @@ public:
         if (stopped_) return;
         const std::string text(report.text);
         if (report.kind == ReportKind::Refusal) {
+            // Nothing to do because a SOURCE holds no modules is no usage
+            // error: the run could not do what it was asked.
+            if (text == kNoSelectionMessage) return Fail(Escaped(text));
             refused = true;
             return Line(Escaped(text));
         }
@@ -152,6 +235,14 @@ public:
         if (report.kind == ReportKind::Unrecognised && !currentNamed_) {
             if (!options_.quiet) Line(Format(report));
             return;
+        }
+        if (report.osError == ENOSPC || report.osError == EDQUOT) {
+            // A full disk fails every later sample too: said once, and the
+            // run ends there.
+            const std::string line = Format(report);
+            stopped_ = true;
+            state_.StopRequested = true;
+            return Fail(line);
         }
         if (report.osError == ENOENT || report.osError == EACCES || report.osError == EROFS ||
             report.osError == EPERM) {
@@ -186,12 +277,34 @@ public:
     }
 
     void EntryDone(std::uint64_t done, std::uint64_t total) override {
+        if (manifest_.size() >= kManifestChunk) FlushManifestStream();
         if (hooks_.entryDone) hooks_.entryDone(done);
         io_.Progress(done, total);
         StopOnOutputError();
     }
 
     const std::string& manifest() const { return manifest_; }
+
+    // Hands what the manifest holds so far to its stream, if it is one.
+    void FlushManifestStream() {
+        if (!manifestTarget_ || !manifestTarget_->stream) return;
+        if (manifestTarget_->standardOutput) {
+            io_.Out(manifest_);
+        } else if (manifestError_ == 0) {
+            std::string_view text = manifest_;
+            while (!text.empty()) {
+                const ssize_t n = ::write(manifestTarget_->fd, text.data(), text.size());
+                if (n < 0 && errno == EINTR) continue;
+                if (n <= 0) {
+                    manifestError_ = n < 0 ? errno : EIO;
+                    break;
+                }
+                text.remove_prefix(static_cast<std::size_t>(n));
+            }
+        }
+        manifest_.clear();
+    }
+    int manifestError() const { return manifestError_; }
     bool noMemory() const { return noMemory_; }
     bool stopped() const { return stopped_; }
     const std::string& panel(int i) const { return panels_[i]; }
@@ -246,6 +359,9 @@ private:
     ExtractionState& state_;
     int destFd_;
     const CliHooks& hooks_;
+    const ManifestTarget* manifestTarget_;
+    int manifestError_ = 0;
+    static constexpr std::size_t kManifestChunk = 64 * 1024;
     bool currentNamed_ = false;
     bool noMemory_ = false;
     bool stopped_ = false;
@@ -290,6 +406,11 @@ std::optional<int> Parse(int argc, const char* const* argv, Options& options, Cl
     app.add_flag("-a,--all-formats", options.allFormats,
                  "Read the tracker formats (MOD family, XM, S3M, IT), every other format the module library "
                  "(libxmp) reads, and 16-bit and stereo MMD samples");
+    app.add_option("--library-time", options.libraryTime,
+                   "With -a: CPU time the module library may spend on one file (default 5), and six times "
+                   "that in wall-clock time (at least 30)")
+        ->type_name("SECONDS")
+        ->check(CLI::Range(std::uint64_t{1}, std::uint64_t{3600}));
     app.add_flag("-q,--quiet", options.quiet,
                  "Print no closing summary, and no message for non-module files found in directories");
     app.add_option("SOURCE", options.sources, "Module files, or directories whose files are taken")
@@ -327,6 +448,8 @@ std::optional<int> Parse(int argc, const char* const* argv, Options& options, Cl
     }
     if (app.count("--name") && names.empty()) return usage("--name: the template is empty");
     if (app.count("--manifest") && options.manifest.empty()) return usage("--manifest: no FILE given");
+    if (options.manifest == "-" && options.dryRun)
+        return usage("--manifest -: standard output carries the dry run's records");
     return std::nullopt;
 }
 
@@ -343,20 +466,31 @@ int RunCli(int argc, const char* const* argv, CliIo& io, const CliHooks& hooks) 
         return kExitUsage;
     }
 
+    std::optional<ManifestTarget> manifest;
     if (!options.manifest.empty()) {
-        const std::string directory = SplitPath(options.manifest).first;
-        const int fd = CheckDestination(directory, error);
-        if (fd < 0) {
-            io.ErrLine(std::string(kProgram) + ": " + Escaped(options.manifest) + ": " + std::strerror(error));
+        std::string why;
+        manifest = CheckManifest(options.manifest, why);
+        if (!manifest) {
+            io.ErrLine(std::string(kProgram) + ": " + Escaped(options.manifest) + ": " + why);
             ::close(destFd);
             return kExitUsage;
         }
-        ::close(fd);
     }
+    struct CloseStream {
+        std::optional<ManifestTarget>& target;
+        ~CloseStream() {
+            if (target && target->fd >= 0) ::close(target->fd);
+        }
+    } closeStream{manifest};
+
+    struct stat destStat {};
+    if (::fstat(destFd, &destStat) == 0)
+        options.select.skipDirectory = FileIdentity{static_cast<std::uint64_t>(destStat.st_dev),
+                                                    static_cast<std::uint64_t>(destStat.st_ino)};
 
     CliModuleList list;
     ExtractionState state;
-    CliRun run(io, options, list, state, destFd, hooks);
+    CliRun run(io, options, list, state, destFd, hooks, manifest ? &*manifest : nullptr);
     if (!CollectSources(options.sources, options.select, list, [&](const std::string& m) { run.Fail(Escaped(m)); })
         && list.EntryCount() == 0) {
         ::close(destFd);
@@ -366,7 +500,7 @@ int RunCli(int argc, const char* const* argv, CliIo& io, const CliHooks& hooks) 
     PosixFileOps posix;
     DryRunFileOps dry(posix);
     CliSampleOutput output(options.format, options.names, options.dedupe);
-    OtherFormats otherFormats;
+    OtherFormats otherFormats(options.libraryTime ? LimitsWithTime(options.libraryTime) : LibraryLimits{});
     Services services{options.dryRun ? static_cast<FileOps&>(dry) : posix, run, run, &run, &output,
                       options.allFormats ? &otherFormats : nullptr};
     state.DecodeWideMmd = options.allFormats;
@@ -376,6 +510,21 @@ int RunCli(int argc, const char* const* argv, CliIo& io, const CliHooks& hooks) 
     io.ClearProgress();
     ::close(destFd);
 
+    // A manifest streamed gets its last lines; one on standard output is
+    // all that goes there, and the summary goes to standard error instead.
+    if (manifest && manifest->stream) {
+        run.FlushManifestStream();
+        if (run.manifestError() != 0)
+            run.Fail(std::string(kProgram) + ": " + Escaped(options.manifest) + ": " +
+                     std::strerror(run.manifestError()));
+    }
+    const bool summaryToErr = manifest && manifest->standardOutput;
+    const auto summary = [&](const std::string& line) {
+        if (summaryToErr)
+            run.Line(line);
+        else
+            io.Out(line + "\n");
+    };
     // The records first: a reader that went away ends the program before
     // any summary is said.
     io.Flush();
@@ -385,26 +534,26 @@ int RunCli(int argc, const char* const* argv, CliIo& io, const CliHooks& hooks) 
             run.Line("Samples to save: " + std::to_string(state.SamplesSaved));
             if (options.dedupe) run.Line("Duplicates to skip: " + std::to_string(output.duplicates()));
         } else {
-            if (run.panel(0) == kCompletedStatus) io.Out(std::string(kCompletedStatus) + "\n");
-            io.Out("Mods Processed: " + std::to_string(state.ModsProcessed) + "\n");
-            io.Out("Samples saved: " + std::to_string(state.SamplesSaved) + "\n");
-            if (options.dedupe) io.Out("Duplicates skipped: " + std::to_string(output.duplicates()) + "\n");
+            if (run.panel(0) == kCompletedStatus) summary(kCompletedStatus);
+            summary("Mods Processed: " + std::to_string(state.ModsProcessed));
+            summary("Samples saved: " + std::to_string(state.SamplesSaved));
+            if (options.dedupe) summary("Duplicates skipped: " + std::to_string(output.duplicates()));
         }
     }
-    if (!options.manifest.empty() && !run.stopped()) {
-        // Written whole or not at all, like the samples, and never over a
-        // module of the run.
-        const auto [directory, name] = SplitPath(options.manifest);
+    if (manifest && !manifest->stream && !run.stopped()) {
+        // Written whole or not at all, like the samples, never over a module
+        // of the run nor over a file the run wrote (a sample of that name).
         int openError = 0;
-        const DirHandle dir = posix.OpenDirectory(directory, openError);
+        const DirHandle dir = posix.OpenDirectory(manifest->directory, openError);
         const std::string& text = run.manifest();
-        const WriteResult written = posix.WriteFileAt(
-            dir, name, {reinterpret_cast<const std::uint8_t*>(text.data()), text.size()}, ProtectingInputs(state));
+        const WriteResult written =
+            posix.WriteFileAt(dir, manifest->name, {reinterpret_cast<const std::uint8_t*>(text.data()), text.size()},
+                              ProtectingInputs(state));
         posix.CloseDirectory(dir);
         if (written.status != WriteStatus::Ok) {
-            const std::string reason = written.status == WriteStatus::Refused ? std::string(kWouldReplaceInput)
-                                       : dir == kNoDirectory                  ? std::strerror(openError)
-                                                                              : std::strerror(written.error);
+            const std::string reason = written.status != WriteStatus::Refused ? std::strerror(dir == kNoDirectory ? openError : written.error)
+                                       : written.rule == kRuleWrittenThisRun ? "it would replace a sample written in this run"
+                                                                             : kWouldReplaceInput;
             run.Fail(std::string(kProgram) + ": " + Escaped(options.manifest) + ": " + reason);
         }
     }

@@ -80,6 +80,11 @@ void DryRunFileOps::CloseDirectory(DirHandle dir) {
         real_.CloseDirectory(dir);
 }
 
+bool DryRunFileOps::RemoveEmptyDirectoryAt(DirHandle parent, const std::string& name) {
+    const auto key = KeyOf(parent, name);
+    return key && made_.erase(*key) > 0;
+}
+
 std::uint64_t DryRunFileOps::NameMax(DirHandle dir) {
     if (IsPretended(dir)) {
         const auto it = handles_.find(dir);
@@ -89,6 +94,10 @@ std::uint64_t DryRunFileOps::NameMax(DirHandle dir) {
 }
 
 DirectoryEntry DryRunFileOps::EntryAt(DirHandle dir, const std::string& name) {
+    if (const auto key = KeyOf(dir, name)) {
+        const auto file = files_.find(*key);
+        if (file != files_.end()) return {EntryType::Regular, file->second};
+    }
     if (IsPretended(dir)) return {};
     return real_.EntryAt(dir, name);
 }
@@ -98,16 +107,24 @@ WriteResult DryRunFileOps::WriteFileAt(DirHandle dir, const std::string& name, s
     if (name.empty() || name.find('/') != std::string::npos || name.find('\0') != std::string::npos)
         return {WriteStatus::CreateFailed, EINVAL};
     if (name.size() > NameMax(dir)) return {WriteStatus::CreateFailed, ENAMETOOLONG};
-    if (IsPretended(dir)) return {};
-    if (dir < 0) return {WriteStatus::CreateFailed, ENOENT};
+    if (dir < 0 && !IsPretended(dir)) return {WriteStatus::CreateFailed, ENOENT};
     // The writer needs to make a temporary file beside the name and rename it.
-    if (::faccessat(dir, ".", W_OK | X_OK, AT_EACCESS) != 0) return {WriteStatus::CreateFailed, errno};
-    const DirectoryEntry existing = real_.EntryAt(dir, name);
-    if (existing.type == EntryType::Missing || !mayReplace) return {};
-    const ReplaceDecision decision = mayReplace(existing);
-    if (decision.verdict == ReplaceDecision::Verdict::Refuse) return {WriteStatus::Refused, EEXIST};
-    if (decision.verdict == ReplaceDecision::Verdict::Fail) return {WriteStatus::CreateFailed, decision.error};
-    return {};
+    if (!IsPretended(dir) && ::faccessat(dir, ".", W_OK | X_OK, AT_EACCESS) != 0)
+        return {WriteStatus::CreateFailed, errno};
+    const auto key = KeyOf(dir, name);
+    if (!key) return {WriteStatus::CreateFailed, ENOENT};
+    const DirectoryEntry existing = EntryAt(dir, name);
+    if (existing.type != EntryType::Missing && mayReplace) {
+        const ReplaceDecision decision = mayReplace(existing);
+        if (decision.verdict == ReplaceDecision::Verdict::Refuse)
+            return {WriteStatus::Refused, EEXIST, decision.rule};
+        if (decision.verdict == ReplaceDecision::Verdict::Fail)
+            return {WriteStatus::CreateFailed, decision.error};
+    }
+    WriteResult result;
+    result.identity = {~std::uint64_t{0}, nextInode_++};
+    files_[*key] = result.identity;
+    return result;
 }
 
 }  // namespace vorneck

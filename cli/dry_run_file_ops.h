@@ -24,10 +24,12 @@ public:
     std::unique_ptr<InputFile> OpenInput(const std::string& path, int& error) override {
         return real_.OpenInput(path, error);
     }
+    std::optional<MeasuredFile> IdentifyEntry(const std::string& path) override { return real_.IdentifyEntry(path); }
     DirHandle OpenDirectory(const std::string& path, int& error) override;
     bool MakeDirectoryAt(DirHandle parent, const std::string& name, int& error) override;
     DirHandle OpenSubdirectory(DirHandle parent, const std::string& name, int& error) override;
     void CloseDirectory(DirHandle dir) override;
+    bool RemoveEmptyDirectoryAt(DirHandle parent, const std::string& name) override;
     std::uint64_t NameMax(DirHandle dir) override;
     DirectoryEntry EntryAt(DirHandle dir, const std::string& name) override;
     WriteResult WriteFileAt(DirHandle dir, const std::string& name, std::span<const std::uint8_t> bytes,
@@ -50,6 +52,11 @@ private:
 
     FileOps& real_;
     std::set<std::pair<FileIdentity, std::string>> made_;
+    // Files the dry run pretended to write, each with an identity of its
+    // own (on no real device), so that the run's rules about files it wrote
+    // apply as in a real run.
+    std::map<std::pair<FileIdentity, std::string>, FileIdentity> files_;
+    std::uint64_t nextInode_ = 1;
     std::map<DirHandle, Pretended> handles_;
     DirHandle next_ = kFirstPretended;
 };

@@ -38,6 +38,22 @@ std::size_t SequenceLength(std::string_view text, std::size_t i) {
     return length;
 }
 
+// Characters that are not controls in the C0 or C1 sense but still act on
+// what a terminal shows: line and paragraph separators, and the marks,
+// embeddings, overrides and isolates that reorder bidirectional text (so
+// that "evil\u202Etxt.exe" cannot show as "evilexe.txt").
+bool ActsOnLayout(char32_t c) {
+    return c == 0x061C || c == 0x200E || c == 0x200F || (c >= 0x2028 && c <= 0x202E) ||
+           (c >= 0x2066 && c <= 0x2069);
+}
+
+char32_t CodePoint(std::string_view text, std::size_t i, std::size_t length) {
+    const auto byte = [&](std::size_t k) { return static_cast<char32_t>(static_cast<unsigned char>(text[i + k])); };
+    if (length == 2) return (byte(0) & 0x1F) << 6 | (byte(1) & 0x3F);
+    if (length == 3) return (byte(0) & 0x0F) << 12 | (byte(1) & 0x3F) << 6 | (byte(2) & 0x3F);
+    return (byte(0) & 0x07) << 18 | (byte(1) & 0x3F) << 12 | (byte(2) & 0x3F) << 6 | (byte(3) & 0x3F);
+}
+
 }  // namespace
 
 std::string Escaped(std::string_view text) {
@@ -64,11 +80,12 @@ std::string Escaped(std::string_view text) {
         if (length == 0) {
             Hex(out, c);
             ++i;
-        } else if (length == 2 && c == 0xC2 && static_cast<unsigned char>(text[i + 1]) < 0xA0) {
-            // U+0080 to U+009F: the C1 controls, CSI among them.
-            Hex(out, c);
-            Hex(out, static_cast<unsigned char>(text[i + 1]));
-            i += 2;
+        } else if ((length == 2 && c == 0xC2 && static_cast<unsigned char>(text[i + 1]) < 0xA0) ||
+                   (length >= 2 && ActsOnLayout(CodePoint(text, i, length)))) {
+            // U+0080 to U+009F (the C1 controls, CSI among them), and the
+            // characters that break lines or reorder them.
+            for (std::size_t k = 0; k < length; ++k) Hex(out, static_cast<unsigned char>(text[i + k]));
+            i += length;
         } else {
             out.append(text.substr(i, length));
             i += length;

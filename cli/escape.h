@@ -12,7 +12,10 @@ namespace vorneck {
 
 // "\\" for a backslash; "\t", "\n", "\r"; "\xHH" (lower-case hex) for every
 // other control character, DEL, the C1 controls (written as the two bytes
-// of their UTF-8 form) and every byte that is not part of valid UTF-8.
+// of their UTF-8 form), the line and paragraph separators U+2028 and
+// U+2029 and the bidirectional controls (U+061C, U+200E, U+200F, U+202A to
+// U+202E, U+2066 to U+2069; each as the bytes of its UTF-8 form), and every
+// byte that is not part of valid UTF-8.
 // Valid UTF-8 text otherwise passes unchanged.
 std::string Escaped(std::string_view text);
 

@@ -124,6 +124,15 @@ std::optional<NameTemplate> NameTemplate::Parse(std::string_view text, std::stri
         error = "the template is empty";
         return std::nullopt;
     }
+    // Fixed text is never shortened (a name cut into its numbers would
+    // make every later sample's name the same): it must leave room.
+    std::size_t fixed = 0;
+    for (const auto& part : result.parts_) fixed += part.field == Field::Literal ? part.text.size() : 0;
+    if (fixed > kMaxFixedText) {
+        error = "its fixed text is " + std::to_string(fixed) + " bytes long; a file name holds at most 255, "
+                "and the fields need room (at most " + std::to_string(kMaxFixedText) + ")";
+        return std::nullopt;
+    }
     return result;
 }
 
@@ -162,8 +171,13 @@ std::string NameTemplate::Expand(const NameFields& fields, std::uint64_t maxByte
     }
     std::string name;
     for (const auto& v : values) name += v;
-    if (name.size() > maxBytes) name = CutAtCharacter(name, maxBytes);
+    // Fixed text and numbers that alone do not fit are left whole: the file
+    // system then refuses the name, rather than every sample getting the
+    // same cut one.
     if (name.empty() || name == "." || name == "..") name = "_";
+    // A name a module chose never makes a hidden file (".bashrc"), nor
+    // "." or "..".
+    if (name[0] == '.') name[0] = '_';
     return name;
 }
 

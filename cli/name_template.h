@@ -35,12 +35,18 @@ std::string Stem(const std::string& module);
 
 class NameTemplate {
 public:
+    // The most fixed text a template may hold: a name of 255 bytes less
+    // room for the fields and an extension.
+    static constexpr std::size_t kMaxFixedText = 200;
+
     // nullopt, with the reason in `error`, for a template that is not one.
     static std::optional<NameTemplate> Parse(std::string_view text, std::string& error);
 
     // The name for these fields, at most `maxBytes` long: when it would be
     // longer, the text fields are shortened, the longest first, at
-    // character boundaries. An empty result becomes "_".
+    // character boundaries (fixed text and numbers never are: a name whose
+    // fixed parts alone are too long comes back too long). An empty result becomes "_", and a leading "."
+    // becomes "_": no name is hidden, "." or "..".
     std::string Expand(const NameFields& fields, std::uint64_t maxBytes) const;
 
 private:

@@ -66,7 +66,17 @@ public:
             }
             if (depth >= kMaxDepth) {
                 ::close(sub);
-                Fail("Unable to read directory: " + ComposePath(path, name) + Reason(ELOOP));
+                Fail("Unable to read directory: " + ComposePath(path, name) + " (more than " +
+                     std::to_string(kMaxDepth) + " levels deep)");
+                continue;
+            }
+            // The destination's outputs are no modules to read: a walk
+            // never enters it, wherever it lies in the tree.
+            struct stat subStat {};
+            if (options_.skipDirectory && ::fstat(sub, &subStat) == 0 &&
+                FileIdentity{static_cast<std::uint64_t>(subStat.st_dev), static_cast<std::uint64_t>(subStat.st_ino)} ==
+                    *options_.skipDirectory) {
+                ::close(sub);
                 continue;
             }
             Directory(sub, ComposePath(path, name), relative.empty() ? name : relative + "/" + name, depth + 1);

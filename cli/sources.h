@@ -5,9 +5,11 @@
 #pragma once
 
 #include <functional>
+#include <optional>
 #include <string>
 #include <vector>
 
+#include "engine/file_ops.h"
 #include "engine/module_list.h"
 
 namespace vorneck {
@@ -41,6 +43,8 @@ struct SourceOptions {
     bool matchCase = false;
     bool recursive = false;
     // With `recursive`, outputs mirror each module's folder below its SOURCE.
+    // A sub-directory never walked into (the destination), by identity.
+    std::optional<FileIdentity> skipDirectory;
 };
 
 // Adds the modules of every SOURCE to `list`. A SOURCE that cannot be used

@@ -101,6 +101,14 @@ void ProcessEntry(ExtractionState& state, Services& services, const ModuleList& 
             const std::string message = std::string(kNoMemoryMessage) + " " + state.ModulePath;
             return services.errors.Report({message, state.ModulePath, true, ENOMEM, ReportKind::Failure});
         }
+        case Step::TooLarge: {
+            // No real module comes near the cap: a file past it is hostile
+            // or broken (a sparse file gains nothing by its holes), and is
+            // skipped before any memory is spent on it.
+            const std::string message =
+                (state.Kind == ModuleKind::Mmd ? kTooLargePrefix : kTrackerTooLargePrefix) + state.ModulePath;
+            return services.errors.Report({message, state.ModulePath, true, 0, ReportKind::Failure});
+        }
         case Step::NotModule:
             break;
         case Step::Loaded:
@@ -203,6 +211,12 @@ void MeasureSelectedFiles(ExtractionState& state, const ModuleList& list, Servic
         if (!measured) {
             const std::string message = kUnableToOpenPrefix + path;
             services.errors.Report({message, path, true, error, ReportKind::Failure});
+            // Still an input of the run: what cannot be read now is the
+            // user's file all the same, and no output may take its place.
+            if (const auto entry = services.files.IdentifyEntry(path)) {
+                state.ProtectedInputs.insert(entry->identity);
+                if (entry->link) state.ProtectedInputs.insert(*entry->link);
+            }
         } else {
             state.FileSizes[position] = measured->size;
             state.ProtectedInputs.insert(measured->identity);
@@ -262,6 +276,8 @@ RunOutcome ExtractSelected(ExtractionState& state, const ModuleList& list,
             state.NameMaxOf = kNoDirectory;
             state.NameMax = 0;
             state.WrittenOutputs.clear();
+            state.FoldedOutputs.clear();
+            state.FoldProbedFor = kNoDirectory;
             const std::uint64_t iterations = state.SelectedCount;
             std::uint64_t position = 0;
             state.StopRequested = false;

@@ -23,6 +23,15 @@ inline constexpr const char* kOpenFileFailedMessage = "Open file failed.";
 inline constexpr const char* kUnrecognisedPrefix = "Unrecognised file format: ";
 inline constexpr const char* kDamagedPrefix = "Module is truncated or damaged: ";
 inline constexpr const char* kCompletedStatus = "Vorneck completed.";
+inline constexpr const char* kTooLargePrefix = "Module is larger than an MMD module can be (64 MiB): ";
+
+// The largest MMD module the run loads. Real ones, samples and all, stay
+// far below it.
+inline constexpr std::uint64_t kMmdImageCap = std::uint64_t{64} << 20;
+// The same for the tracker formats the command line reads itself (XM, S3M,
+// IT): their decoded samples may not pass 256 MiB anyway.
+inline constexpr const char* kTrackerTooLargePrefix = "Module is larger than the tracker readers take (256 MiB): ";
+inline constexpr std::uint64_t kTrackerImageCap = std::uint64_t{256} << 20;
 
 struct Services;
 

@@ -7,7 +7,7 @@
 #include <cstdint>
 #include <memory>
 #include <optional>
-#include <set>
+#include <unordered_set>
 #include <span>
 #include <string>
 #include <vector>
@@ -36,8 +36,9 @@ struct ExtractionState {
     std::uint64_t LargestFileSize = 0;
     std::uint64_t SelectedCount = 0;
     std::uint64_t EntryCount = 0;
-    // Every measured input of this run: no output may replace one of them.
-    std::set<FileIdentity> ProtectedInputs;
+    // Every listed input of this run, measured or not: no output may
+    // replace one of them.
+    std::unordered_set<FileIdentity, FileIdentityHash> ProtectedInputs;
 
     // One buffer serves every module of a run; it grows when a module needs
     // more and is released at the end of the run. Only the first ModuleSize
@@ -74,6 +75,17 @@ struct ExtractionState {
     DirHandle DestHandle = kNoDirectory;
     DirHandle ModuleDirHandle = kNoDirectory;
     int ModuleDirError = 0;  // why the module's directory could not be opened
+    // The module's directory as this run made it, and what went into it: one
+    // that holds nothing because every sample was a copy is removed again.
+    std::string ModuleDirName;
+    bool ModuleDirMade = false;
+    bool ModuleDirFilled = false;
+    bool ModuleDirSkippedCopies = false;
+    // Why the current module's sub-directory below the destination could
+    // not be opened, and the run's own words for it where it has them.
+    int SubdirectoryError = 0;
+    // The output folder that could not be opened is a link (not followed).
+    bool OutputFolderIsLink = false;
     // Below the destination, where the current module's outputs go ("" for
     // the destination itself); the command line mirrors source folders here.
     std::string OutputSubdirectory;
@@ -82,8 +94,16 @@ struct ExtractionState {
     // The longest name the current output directory takes, once asked.
     DirHandle NameMaxOf = kNoDirectory;
     std::uint64_t NameMax = 0;
-    // Output paths written this run: a second sample for one of them is refused.
-    std::set<std::string> WrittenOutputs;
+    // The files written this run (samples and, at its end, the manifest), by
+    // identity: an output that would replace one of them is refused, however
+    // its path is spelt.
+    std::unordered_set<FileIdentity, FileIdentityHash> WrittenOutputs;
+    // The same, by path with ASCII letters folded, for outputs in a directory
+    // that folds letter case, where a file system may give each spelling of
+    // one file an inode of its own; and which directory was last asked.
+    std::unordered_set<std::string> FoldedOutputs;
+    DirHandle FoldProbedFor = kNoDirectory;
+    bool FoldingDirectory = false;
 
     // Read the next module on a second thread while this one's samples are
     // written, where there are two cores or more.

@@ -104,6 +104,16 @@ private:
     int fd_;
 };
 
+bool IdentityOfOpen(int fd, FileIdentity& identity, int& error) {
+    struct stat st {};
+    if (::fstat(fd, &st) != 0) {
+        error = errno;
+        return false;
+    }
+    identity = IdentityOf(st);
+    return true;
+}
+
 // --- The temporary file being written, for the interrupt handler ----------
 //
 // Only async-signal-safe state: the handler reads a directory descriptor and
@@ -116,10 +126,16 @@ volatile std::sig_atomic_t gTemporaryActive = 0;
 int gTemporaryDirectory = -1;
 char gTemporaryName[64];
 
-constexpr int kCleanupSignals[] = {SIGINT, SIGTERM, SIGHUP};
+constexpr int kCleanupSignals[] = {SIGINT, SIGTERM, SIGHUP, SIGQUIT};
+
+std::atomic<void (*)()> gExtraCleanup{nullptr};
+static_assert(std::atomic<void (*)()>::is_always_lock_free);
 
 void OnInterrupt(int signal) {
+    const int savedErrno = errno;
     if (gTemporaryActive) ::unlinkat(gTemporaryDirectory, gTemporaryName, 0);
+    if (const auto cleanup = gExtraCleanup.load()) cleanup();
+    errno = savedErrno;
     // The handler was installed for one delivery; the signal raised again
     // ends the process with the status it would have had.
     ::raise(signal);
@@ -229,12 +245,24 @@ UnnamedResult PublishUnnamed(int dir, const std::string& name, std::span<const s
         ::close(fd);
         return {UnnamedOutcome::Done, {WriteStatus::WriteFailed, error}};
     }
+    // The file's identity, taken before it gets its name: whatever then sits
+    // at that name (on a file system that folds letter case, under another
+    // spelling) is known as this run's output by the file itself.
+    FileIdentity identity;
+    if (!IdentityOfOpen(fd, identity, error)) {
+        ::close(fd);
+        return {UnnamedOutcome::Done, {WriteStatus::WriteFailed, error}};
+    }
     const int linkError = LinkUnnamed(fd, dir, name.c_str());
     // close cannot report a late write error on the local file systems that
     // make unnamed files (network file systems make none): the file linked
     // in holds every byte written.
     ::close(fd);
-    if (linkError == 0) return {UnnamedOutcome::Done, {}};
+    if (linkError == 0) {
+        WriteResult done;
+        done.identity = identity;
+        return {UnnamedOutcome::Done, done};
+    }
     if (linkError == EEXIST) return {UnnamedOutcome::Taken, {}};
     // Neither way of linking is open to us (no capability, no /proc): the
     // named temporary file does the job.
@@ -277,6 +305,8 @@ WriteResult PublishThroughRename(int dir, const std::string& name, std::span<con
     const int fd = CreateTemporary(dir, temporary, error);
     if (fd < 0) return {WriteStatus::CreateFailed, error};
     bool ok = WriteAll(fd, bytes.data(), bytes.size(), error);
+    FileIdentity identity;
+    if (ok) ok = IdentityOfOpen(fd, identity, error);
     if (::close(fd) != 0 && ok) {
         ok = false;
         error = errno;
@@ -294,7 +324,7 @@ WriteResult PublishThroughRename(int dir, const std::string& name, std::span<con
         } else {
             const ReplaceDecision decision = mayReplace ? mayReplace(ops.EntryAt(dir, name)) : ReplaceDecision{};
             if (decision.verdict == ReplaceDecision::Verdict::Refuse)
-                result = {WriteStatus::Refused, EEXIST};
+                result = {WriteStatus::Refused, EEXIST, decision.rule};
             else if (decision.verdict == ReplaceDecision::Verdict::Fail)
                 result = {WriteStatus::CreateFailed, decision.error};
             else if (::renameat(dir, temporary.c_str(), dir, name.c_str()) != 0)
@@ -302,6 +332,7 @@ WriteResult PublishThroughRename(int dir, const std::string& name, std::span<con
         }
     }
     if (result.status != WriteStatus::Ok) ::unlinkat(dir, temporary.c_str(), 0);
+    else result.identity = identity;
     std::atomic_signal_fence(std::memory_order_seq_cst);
     gTemporaryActive = 0;
     return result;
@@ -318,6 +349,19 @@ std::optional<MeasuredFile> PosixFileOps::MeasureFile(const std::string& path, i
     struct stat own {};
     if (::lstat(path.c_str(), &own) == 0 && S_ISLNK(own.st_mode)) measured.link = IdentityOf(own);
     return measured;
+}
+
+std::optional<MeasuredFile> PosixFileOps::IdentifyEntry(const std::string& path) {
+    struct stat own {};
+    if (!Usable(path) || ::fstatat(AT_FDCWD, path.c_str(), &own, AT_SYMLINK_NOFOLLOW) != 0) return std::nullopt;
+    MeasuredFile entry{0, IdentityOf(own), std::nullopt};
+    struct stat target {};
+    if (S_ISLNK(own.st_mode)) {
+        entry.link = entry.identity;
+        // A dangling link protects only itself.
+        if (::fstatat(AT_FDCWD, path.c_str(), &target, 0) == 0) entry.identity = IdentityOf(target);
+    }
+    return entry;
 }
 
 std::unique_ptr<InputFile> PosixFileOps::OpenInput(const std::string& path, int& error) {
@@ -367,6 +411,10 @@ DirHandle PosixFileOps::OpenSubdirectory(DirHandle parent, const std::string& na
         fd = ::openat(parent, name.c_str(), O_PATH | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
     if (fd < 0) error = errno;
     return fd;
+}
+
+bool PosixFileOps::RemoveEmptyDirectoryAt(DirHandle parent, const std::string& name) {
+    return parent >= 0 && UsableName(name) && ::unlinkat(parent, name.c_str(), AT_REMOVEDIR) == 0;
 }
 
 void PosixFileOps::CloseDirectory(DirHandle dir) {
@@ -450,13 +498,17 @@ WriteResult PosixFileOps::PublishLookingFirst(DirHandle dir, const std::string& 
     lookFirst_ = true;
     const DirectoryEntry entry = EntryOf(st);
     const ReplaceDecision decision = mayReplace ? mayReplace(entry) : ReplaceDecision{};
-    if (decision.verdict == ReplaceDecision::Verdict::Refuse) return {WriteStatus::Refused, EEXIST};
+    if (decision.verdict == ReplaceDecision::Verdict::Refuse) return {WriteStatus::Refused, EEXIST, decision.rule};
     if (decision.verdict == ReplaceDecision::Verdict::Fail) return {WriteStatus::CreateFailed, decision.error};
     // A file reached by this name alone: a second name of a file (a hard
     // link) gets a file of its own, as any replaced name does.
     if (entry.type == EntryType::Regular && st.st_nlink == 1 &&
-        static_cast<std::uint64_t>(st.st_size) == bytes.size() && HoldsExactly(dir, name, st, bytes))
-        return {};
+        static_cast<std::uint64_t>(st.st_size) == bytes.size() && HoldsExactly(dir, name, st, bytes)) {
+        // Left as it is: the file there is this sample's output now.
+        WriteResult kept;
+        kept.identity = entry.identity;
+        return kept;
+    }
     return PublishThroughRename(dir, name, bytes, mayReplace, *this);
 }
 
@@ -472,6 +524,13 @@ void InstallInterruptCleanup() {
         action.sa_flags = SA_RESETHAND;
         ::sigaction(s, &action, nullptr);
     }
+    // A write past the file size limit then fails with EFBIG and is reported
+    // like any other failed write, instead of ending the process.
+    struct sigaction fileSize {};
+    ::sigaction(SIGXFSZ, nullptr, &fileSize);
+    if (fileSize.sa_handler == SIG_DFL) ::signal(SIGXFSZ, SIG_IGN);
 }
+
+void SetInterruptCleanup(void (*cleanup)()) { gExtraCleanup.store(cleanup); }
 
 }  // namespace vorneck

@@ -25,6 +25,13 @@ struct FileIdentity {
     auto operator<=>(const FileIdentity&) const = default;
 };
 
+struct FileIdentityHash {
+    std::size_t operator()(const FileIdentity& id) const noexcept {
+        // Inodes differ in their low bits; devices are few.
+        return static_cast<std::size_t>(id.inode * 0x9E3779B97F4A7C15ull ^ id.device);
+    }
+};
+
 struct MeasuredFile {
     std::uint64_t size = 0;
     FileIdentity identity;
@@ -61,6 +68,7 @@ enum class WriteStatus {
 struct ReplaceDecision {
     enum class Verdict { Allow, Refuse, Fail } verdict = Verdict::Allow;
     int error = 0;
+    int rule = 0;  // for Refuse: which of the caller's rules said no, handed back in WriteResult
 };
 using ReplaceCheck = std::function<ReplaceDecision(const DirectoryEntry&)>;
 
@@ -71,6 +79,9 @@ ReplaceDecision OnlyFilesAndLinks(const DirectoryEntry& entry);
 struct WriteResult {
     WriteStatus status = WriteStatus::Ok;
     int error = 0;  // errno of the call that failed
+    int rule = 0;   // for Refused: the rule of the ReplaceCheck that refused
+    // For Ok: the file now at the name, as it was before it got the name.
+    FileIdentity identity{};
 };
 
 // An open directory. Invalid handles (-1) make every call on them fail with
@@ -90,6 +101,10 @@ public:
     virtual std::optional<MeasuredFile> MeasureFile(const std::string& path, int& error) = 0;
     // Opens a regular file for reading, or nullptr (with errno in `error`).
     virtual std::unique_ptr<InputFile> OpenInput(const std::string& path, int& error) = 0;
+    // The identity of whatever is at `path` without opening it (a file one
+    // may not read has one too), and of the link when the path is one; size
+    // is not set. nullopt when nothing is there.
+    virtual std::optional<MeasuredFile> IdentifyEntry(const std::string& path) = 0;
 
     // --- Outputs --------------------------------------------------------
     // Opens a directory the user named; a link there is followed (the user
@@ -102,6 +117,8 @@ public:
     // directory: a link at that name is not followed.
     virtual DirHandle OpenSubdirectory(DirHandle parent, const std::string& name, int& error) = 0;
     virtual void CloseDirectory(DirHandle dir) = 0;
+    // Removes the directory `name` inside `parent` if it is empty.
+    virtual bool RemoveEmptyDirectoryAt(DirHandle parent, const std::string& name) = 0;
     // The longest file name the directory's file system allows, in bytes.
     virtual std::uint64_t NameMax(DirHandle dir) = 0;
     // What is at `name` inside `dir`, links not followed.
@@ -133,10 +150,12 @@ public:
 
     std::optional<MeasuredFile> MeasureFile(const std::string& path, int& error) override;
     std::unique_ptr<InputFile> OpenInput(const std::string& path, int& error) override;
+    std::optional<MeasuredFile> IdentifyEntry(const std::string& path) override;
     DirHandle OpenDirectory(const std::string& path, int& error) override;
     bool MakeDirectoryAt(DirHandle parent, const std::string& name, int& error) override;
     DirHandle OpenSubdirectory(DirHandle parent, const std::string& name, int& error) override;
     void CloseDirectory(DirHandle dir) override;
+    bool RemoveEmptyDirectoryAt(DirHandle parent, const std::string& name) override;
     std::uint64_t NameMax(DirHandle dir) override;
     DirectoryEntry EntryAt(DirHandle dir, const std::string& name) override;
     WriteResult WriteFileAt(DirHandle dir, const std::string& name, std::span<const std::uint8_t> bytes,
@@ -161,9 +180,17 @@ private:
 // a file list never shows one left behind by a crash.
 inline constexpr const char* kTemporaryPrefix = ".vorneck-";
 
-// Removes the temporary file being written, if any, when SIGINT, SIGTERM or
-// SIGHUP arrives, then lets the signal end the process as it would have.
-// Front ends call it once at start-up.
+// Removes the temporary file being written, if any, when SIGINT, SIGTERM,
+// SIGHUP or SIGQUIT arrives, runs the cleanup set below, then lets the
+// signal end the process as it would have. SIGXFSZ is ignored (unless the
+// caller's parent set it otherwise), so that a write past the file size
+// limit fails with EFBIG and is reported like any failed write instead of
+// ending the run. Front ends call it once at start-up.
 void InstallInterruptCleanup();
+
+// One more thing the interrupt handler does before the signal ends the
+// process (the module library's private directory). It runs inside a
+// signal handler: only async-signal-safe calls. nullptr for none.
+void SetInterruptCleanup(void (*cleanup)());
 
 }  // namespace vorneck

@@ -67,6 +67,14 @@ LoadedFile LoadFile(FileOps& files, const std::string& path, std::uint64_t fileS
         return loaded;
     }
 
+    if ((loadAs == ModuleKind::Mmd && fileSize > kMmdImageCap) ||
+        ((loadAs == ModuleKind::Xm || loadAs == ModuleKind::S3m || loadAs == ModuleKind::It) &&
+         fileSize > kTrackerImageCap)) {
+        loaded.kind = loadAs;
+        loaded.step = Step::TooLarge;
+        return loaded;
+    }
+
     const std::uint64_t size = std::min(fileSize, AddressableSize(loadAs));
     if (!Reserve(image, size, head, limit)) {
         loaded.step = Step::NoMemory;

@@ -33,6 +33,7 @@ struct LoadedFile {
     enum class Step {
         Loaded,          // a module, read as far as its format can address
         NotModule,       // its first bytes name no format the run knows; only they were read
+        TooLarge,        // a module larger than any real one of its format; only its first bytes were read
         OpenFailed,      // error: errno of the open
         HeadNoMemory,    // no memory for the first bytes
         HeadReadFailed,  // error: errno, or 0 for a short read

@@ -15,6 +15,11 @@ std::string WithSlash(std::string path) {
     return path;
 }
 
+// A link where a folder is wanted is never followed; the system's words for
+// that ("Not a directory", "Too many levels of symbolic links") would only
+// puzzle.
+std::string_view FolderRule(bool isLink) { return isLink ? kFolderIsLink : std::string_view(); }
+
 // Where outputs go when no per-module directory is made: the destination,
 // or the current module's sub-directory of it (made as needed, each level
 // a real directory; a link on the way is not followed).
@@ -34,16 +39,27 @@ DirHandle BaseDirectory(ExtractionState& state, Services& services) {
         if (level.empty()) continue;
         path += level;
         int error = 0;
-        if (!services.files.MakeDirectoryAt(dir, level, error) && error != EEXIST) {
+        const bool reported = !services.files.MakeDirectoryAt(dir, level, error) && error != EEXIST;
+        if (reported) {
             const std::string message = kCreateDirectoryFailedPrefix + path;
             services.errors.Report({message, state.ModulePath, true, error, ReportKind::Failure});
         }
         const DirHandle next = services.files.OpenSubdirectory(dir, level, error);
+        const bool isLink = next == kNoDirectory && services.files.EntryAt(dir, level).type == EntryType::Link;
         if (owned) services.files.CloseDirectory(dir);
         dir = next;
         owned = true;
+        if (dir == kNoDirectory) {
+            // Said once for the folder; its samples then say it was the folder.
+            state.SubdirectoryError = error;
+            state.OutputFolderIsLink = isLink;
+            const std::string message = kCreateDirectoryFailedPrefix + path;
+            if (!reported)
+                services.errors.Report({message, state.ModulePath, true, error, ReportKind::Failure,
+                                        FolderRule(isLink)});
+            break;
+        }
         path += '/';
-        if (dir == kNoDirectory) break;
     }
     state.SubdirectoryHandle = dir;
     return dir;
@@ -83,7 +99,10 @@ std::size_t CutLength(const std::string& text, std::uint64_t maxBytes) {
 // it is a real directory.
 void SetUpModuleDirectory(ExtractionState& state, Services& services) {
     const DirHandle parent = BaseDirectory(state, services);
-    const std::string name = CutAtCharacter(state.ModuleName, services.files.NameMax(parent));
+    std::string name = CutAtCharacter(state.ModuleName, services.files.NameMax(parent));
+    // A module named on a command line may be a hidden file; its directory
+    // is not made hidden too.
+    if (!name.empty() && name[0] == '.') name[0] = '_';
     state.ModuleDirectory = BasePath(state) + name;
     int error = 0;
     const bool made = services.files.MakeDirectoryAt(parent, name, error);
@@ -91,15 +110,51 @@ void SetUpModuleDirectory(ExtractionState& state, Services& services) {
     int openError = 0;
     state.ModuleDirHandle = services.files.OpenSubdirectory(parent, name, openError);
     state.ModuleDirError = state.ModuleDirHandle == kNoDirectory ? openError : 0;
+    state.OutputFolderIsLink =
+        state.ModuleDirHandle == kNoDirectory && services.files.EntryAt(parent, name).type == EntryType::Link;
     state.NameMax = 0;
     if (!made) {
         // "File exists" only when what exists is a directory the samples can
         // go into; otherwise the reason it cannot be used.
         if (error == EEXIST && state.ModuleDirHandle == kNoDirectory) error = openError;
         const std::string message = kCreateDirectoryFailedPrefix + state.ModuleDirectory;
-        services.errors.Report({message, state.ModulePath, true, error, ReportKind::Failure});
+        services.errors.Report(
+            {message, state.ModulePath, true, error, ReportKind::Failure, FolderRule(state.OutputFolderIsLink)});
     }
+    state.ModuleDirName = name;
+    state.ModuleDirMade = made;
+    state.ModuleDirFilled = false;
+    state.ModuleDirSkippedCopies = false;
     state.ModuleDirectory += '/';
+}
+
+std::string FoldCase(std::string text) {
+    for (char& c : text)
+        if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
+    return text;
+}
+
+// Whether the output directory folds letter case is asked once per
+// directory, with the first name written there: if the name's other
+// spelling answers too, it does (or holds both spellings, when being
+// careful costs nothing). Outputs in such a directory are also recorded by
+// their folded path.
+void RecordFolding(ExtractionState& state, Services& services, DirHandle dir, const std::string& name,
+                   const std::string& path) {
+    if (state.FoldProbedFor != dir) {
+        std::string swapped = name;
+        bool letters = false;
+        for (char& c : swapped) {
+            if (c >= 'a' && c <= 'z') c = static_cast<char>(c - 'a' + 'A');
+            else if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
+            else continue;
+            letters = true;
+        }
+        if (!letters) return;
+        state.FoldProbedFor = dir;
+        state.FoldingDirectory = services.files.EntryAt(dir, swapped).type == EntryType::Regular;
+    }
+    if (state.FoldingDirectory) state.FoldedOutputs.insert(FoldCase(path));
 }
 
 void Notify(const ExtractionState& state, Services& services, SampleEvent event) {
@@ -159,10 +214,14 @@ void Save(ExtractionState& state, Services& services, std::span<const std::uint8
         const bool refused = rule != nullptr;
         // A sample that could not go into its directory fails for the
         // directory's reason.
-        if (dir == kNoDirectory && state.PerModuleDirs && state.ModuleDirError != 0) error = state.ModuleDirError;
+        std::string_view why = refused ? std::string_view(rule) : std::string_view();
+        if (dir == kNoDirectory && !refused) {
+            const int dirError = state.PerModuleDirs ? state.ModuleDirError : state.SubdirectoryError;
+            if (dirError != 0) error = dirError;
+            if (state.OutputFolderIsLink) why = kInFolderThatIsLink;
+        }
         const std::string message = prefix + path;
-        services.errors.Report({message, state.ModulePath, true, refused ? 0 : error, ReportKind::Failure,
-                                rule ? std::string_view(rule) : std::string_view()});
+        services.errors.Report({message, state.ModulePath, true, refused ? 0 : error, ReportKind::Failure, why});
         event.fate = refused ? SampleFate::Refused : SampleFate::Failed;
         // A refused output still uses up its number, so that the module's
         // other samples keep their own names.
@@ -170,13 +229,11 @@ void Save(ExtractionState& state, Services& services, std::span<const std::uint8
         Notify(state, services, event);
     };
 
-    // Never a second file under one name in one run.
-    if (state.WrittenOutputs.count(path)) return fail(kCreateFailedPrefix, 0, kWrittenThisRun);
-
     PreparedSample prepared;
     if (services.output) {
         prepared = services.output->Prepare(context, stored);
         if (prepared.action == PreparedSample::Action::Duplicate) {
+            state.ModuleDirSkippedCopies = true;
             ++state.ModuleSampleNumber;
             event.fate = SampleFate::Duplicate;
             event.duplicateOf = prepared.duplicateOf;
@@ -197,12 +254,19 @@ void Save(ExtractionState& state, Services& services, std::span<const std::uint8
     const std::span<const std::uint8_t> bytes =
         prepared.useStored ? stored : std::span<const std::uint8_t>(prepared.bytes);
 
+    // Where the file system folds letter case but gives each spelling an
+    // inode of its own (FAT through FUSE), identity alone cannot tell.
+    if (!state.FoldedOutputs.empty() && state.FoldedOutputs.count(FoldCase(path)))
+        return fail(kCreateFailedPrefix, 0, kWrittenThisRun);
+
     const WriteResult result = services.files.WriteFileAt(dir, name, bytes, ProtectingInputs(state));
-    if (result.status == WriteStatus::Refused) return fail(kCreateFailedPrefix, 0, kWouldReplaceInput);
+    if (result.status == WriteStatus::Refused) return fail(kCreateFailedPrefix, 0, RefusalText(result.rule));
     if (result.status == WriteStatus::CreateFailed) return fail(kCreateFailedPrefix, result.error, nullptr);
     if (result.status == WriteStatus::WriteFailed) return fail(kWriteFailedPrefix, result.error, nullptr);
 
-    state.WrittenOutputs.insert(path);
+    state.WrittenOutputs.insert(result.identity);
+    RecordFolding(state, services, dir, name, path);
+    if (state.PerModuleDirs) state.ModuleDirFilled = true;
     ++state.ModuleSampleNumber;
     ++state.SamplesSaved;
     if (services.output) services.output->Written(context, path, prepared);
@@ -214,12 +278,17 @@ void Save(ExtractionState& state, Services& services, std::span<const std::uint8
 
 ReplaceCheck ProtectingInputs(const ExtractionState& state) {
     return [&state](const DirectoryEntry& entry) {
-        if ((entry.type == EntryType::Regular || entry.type == EntryType::Link) &&
-            state.ProtectedInputs.count(entry.identity))
-            return ReplaceDecision{ReplaceDecision::Verdict::Refuse, EEXIST};
+        if (entry.type == EntryType::Regular || entry.type == EntryType::Link) {
+            if (state.ProtectedInputs.count(entry.identity))
+                return ReplaceDecision{ReplaceDecision::Verdict::Refuse, EEXIST, kRuleInput};
+            if (state.WrittenOutputs.count(entry.identity))
+                return ReplaceDecision{ReplaceDecision::Verdict::Refuse, EEXIST, kRuleWrittenThisRun};
+        }
         return OnlyFilesAndLinks(entry);
     };
 }
+
+const char* RefusalText(int rule) { return rule == kRuleWrittenThisRun ? kWrittenThisRun : kWouldReplaceInput; }
 
 std::string SamplePrefix(std::int64_t number) {
     std::string prefix = std::to_string(number) + "_";
@@ -270,6 +339,16 @@ void SaveDecodedSample(ExtractionState& state, Services& services, std::span<con
 void FinishModuleOutput(ExtractionState& state, Services& services) {
     services.files.CloseDirectory(state.ModuleDirHandle);
     state.ModuleDirHandle = kNoDirectory;
+    // A directory made for a module whose every sample was a copy of one
+    // written before would stay empty: it goes again.
+    if (state.ModuleDirMade && !state.ModuleDirFilled && state.ModuleDirSkippedCopies)
+        services.files.RemoveEmptyDirectoryAt(BaseDirectory(state, services), state.ModuleDirName);
+    state.ModuleDirMade = false;
+    // Handles of module and sub-directories are reused by others; the
+    // destination's stays the run's.
+    if (state.FoldProbedFor != state.DestHandle) state.FoldProbedFor = kNoDirectory;
+    state.SubdirectoryError = 0;
+    state.OutputFolderIsLink = false;
     if (state.SubdirectoryHandle != state.DestHandle) services.files.CloseDirectory(state.SubdirectoryHandle);
     state.SubdirectoryHandle = kNoDirectory;
     state.SubdirectoryOpened = false;

@@ -16,6 +16,14 @@ inline constexpr const char* kWriteFailedPrefix = "Failed to write (disk full?):
 // Why the run refuses an output, for front ends that say why.
 inline constexpr const char* kWrittenThisRun = "written earlier in this run";
 inline constexpr const char* kWouldReplaceInput = "it would replace a module of this run";
+// Where a link sits at a folder the run would write into.
+inline constexpr const char* kFolderIsLink = "a link is there, and links are not followed";
+inline constexpr const char* kInFolderThatIsLink = "its folder is a link, and links are not followed";
+// The rules of ProtectingInputs, as WriteResult::rule gives them back.
+inline constexpr int kRuleInput = 1;
+inline constexpr int kRuleWrittenThisRun = 2;
+// The text of a refusal by one of these rules.
+const char* RefusalText(int rule);
 
 // The file-name prefix of a sample: its number and "_", at most four
 // characters (0_, 12_, 999_, 1000).
@@ -30,7 +38,8 @@ std::string CutAtCharacter(const std::string& text, std::uint64_t maxBytes);
 std::string DefaultSampleName(std::int64_t number, const std::string& moduleName, std::uint64_t maxBytes);
 
 // The rule every output of a run is written under: never over a module of
-// the run (or the link it was listed by), and only over a file or a link.
+// the run (or the link it was listed by), never over a file the run wrote,
+// and only over a file or a link.
 ReplaceCheck ProtectingInputs(const ExtractionState& state);
 
 // Writes `length` bytes of the current module from `offset` as sample

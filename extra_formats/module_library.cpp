@@ -11,6 +11,8 @@
 #include <xmp.h>
 
 #include <algorithm>
+#include <atomic>
+#include <cstddef>
 #include <cerrno>
 #include <csignal>
 #include <cstdio>
@@ -20,6 +22,7 @@
 #include <thread>
 #include <vector>
 
+#include "engine/file_ops.h"
 #include "extra_formats/library_child.h"
 #include "extra_formats/module_library_testing.h"
 #include "extra_formats/record_stream.h"
@@ -68,12 +71,59 @@ std::string Bytes(std::uint64_t bytes) {
     return text;
 }
 
+// --- For the interrupt handler: the running child and the directory -------
+//
+// An interrupted program must not leave the library's private directory
+// behind (a static destructor never runs when the signal is raised again),
+// nor a child still unpacking into it. The handler reads only these.
+std::atomic<pid_t> gRunningChild{0};
+std::atomic<bool> gTempRecorded{false};
+char gTempPath[4096];
+
+// Async-signal-safe: kills and reaps the running child, empties the
+// directory by raw getdents64 and removes it.
+void RemoveLibraryTempOnInterrupt() {
+    if (const pid_t child = gRunningChild.exchange(0); child > 0) {
+        ::kill(-child, SIGKILL);
+        ::kill(child, SIGKILL);
+        int status = 0;
+        while (::waitpid(child, &status, 0) < 0 && errno == EINTR) {
+        }
+    }
+    if (!gTempRecorded.exchange(false)) return;
+    const int dir = ::open(gTempPath, O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
+    if (dir >= 0) {
+        alignas(8) char buffer[4096];
+        for (;;) {
+            const long n = ::syscall(SYS_getdents64, dir, buffer, sizeof buffer);
+            if (n <= 0) break;
+            for (long at = 0; at < n;) {
+                struct Entry {
+                    std::uint64_t inode;
+                    std::int64_t offset;
+                    unsigned short length;
+                    unsigned char type;
+                    char name[1];
+                };
+                const auto* entry = reinterpret_cast<const Entry*>(buffer + at);
+                const char* name = buffer + at + offsetof(Entry, name);
+                if (!(name[0] == '.' && (name[1] == '\0' || (name[1] == '.' && name[2] == '\0'))))
+                    if (::unlinkat(dir, name, 0) != 0) ::unlinkat(dir, name, AT_REMOVEDIR);
+                at += entry->length;
+            }
+        }
+        ::close(dir);
+    }
+    ::rmdir(gTempPath);
+}
+
 // A private directory for the library's temporary files: made on first use
 // (in TMPDIR, else /tmp), emptied after every load, so that nothing a killed
 // child was unpacking stays behind, and removed when the program ends.
 class TempDirectory {
 public:
     ~TempDirectory() {
+        gTempRecorded = false;
         if (path_.empty()) return;
         Clear();
         ::rmdir(path_.c_str());
@@ -85,12 +135,23 @@ public:
         // files, or a caller that changed TMPDIR and removed the old one):
         // a child unpacking into a missing directory fails.
         struct stat st {};
-        if (!path_.empty() && (::lstat(path_.c_str(), &st) != 0 || !S_ISDIR(st.st_mode))) path_.clear();
+        if (!path_.empty() && (::lstat(path_.c_str(), &st) != 0 || !S_ISDIR(st.st_mode))) {
+            gTempRecorded = false;
+            path_.clear();
+        }
         if (path_.empty()) {
             const char* base = std::getenv("TMPDIR");
             std::string pattern = (base && *base ? std::string(base) : std::string("/tmp")) + "/vorneck-xmp-XXXXXX";
-            if (::mkdtemp(pattern.data())) path_ = pattern;
-            else error = errno;
+            if (::mkdtemp(pattern.data())) {
+                path_ = pattern;
+                if (path_.size() < sizeof gTempPath) {
+                    std::memcpy(gTempPath, path_.c_str(), path_.size() + 1);
+                    gTempRecorded = true;
+                    SetInterruptCleanup(RemoveLibraryTempOnInterrupt);
+                }
+            } else {
+                error = errno;
+            }
         }
         return path_;
     }
@@ -101,6 +162,7 @@ public:
         if (path_.empty()) return;
         const int dir = ::open(path_.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC | O_NOFOLLOW);
         if (dir < 0) {
+            gTempRecorded = false;
             path_.clear();  // gone: made again next time
             return;
         }
@@ -376,21 +438,27 @@ LibraryResult Load(const std::string& path, const LibraryLimits& limits, const s
     setup.outputFd = writeEnd.get();
     setup.parentPid = ::getpid();
     setup.tempDirectory = temp;
-    const auto limitMs = std::max<long long>(limits.timeLimit.count(), 0);
-    setup.cpuSeconds = static_cast<std::uint64_t>((limitMs + 999) / 1000 + 1);
+    const auto limitMs = std::max<long long>(limits.timeLimit.count(), 1);
+    setup.cpuSeconds = static_cast<std::uint64_t>((limitMs + 999) / 1000);
     const std::uint64_t inherited = CurrentAddressSpace();
     setup.addressSpace = inherited ? inherited + limits.memoryLimit : 0;
     setup.fileSizeLimit = limits.memoryLimit;
     setup.pcmBudget = bound;
 
-    const auto deadline = Clock::now() + limits.timeLimit;
+    const auto deadline = Clock::now() + limits.wallLimit;
     const pid_t pid = ::fork();
     if (pid < 0) return Fail(LibraryStatus::Failed, "cannot start a process: " + Errno(errno));
     if (pid == 0) {
         readEnd.Close();
         library::RunLoadingChild(setup, hook);
     }
+    gRunningChild = pid;
     Child child(pid);
+    // Forgotten by the interrupt handler before the child is reaped, on
+    // every way out.
+    struct Forget {
+        ~Forget() { gRunningChild = 0; }
+    } forget;
     ::setpgid(pid, pid);  // also done by the child; whichever runs first
     writeEnd.Close();
 
@@ -417,6 +485,7 @@ LibraryResult Load(const std::string& path, const LibraryLimits& limits, const s
             child.Kill();
             break;
     }
+    gRunningChild = 0;  // reaped next: its pid is no longer ours to kill
     const bool haveStatus = child.Reap();
     const int status = child.status();
 
@@ -425,7 +494,8 @@ LibraryResult Load(const std::string& path, const LibraryLimits& limits, const s
                                                        " for a file of " + Bytes(fileSize));
     if (outcome.status == ReadOutcome::Status::Malformed)
         return Fail(LibraryStatus::Failed, "sent malformed data (" + outcome.problem + ")");
-    if (killedForTime) return Fail(LibraryStatus::Failed, "time limit of " + Seconds(limits.timeLimit) + " s exceeded");
+    if (killedForTime)
+        return Fail(LibraryStatus::Failed, "wall-clock time limit of " + Seconds(limits.wallLimit) + " s exceeded");
     if (haveStatus && WIFSIGNALED(status))
         return Fail(LibraryStatus::Failed, SignalReason(WTERMSIG(status), limits, setup.cpuSeconds));
     if (outcome.status == ReadOutcome::Status::Complete)
@@ -456,6 +526,14 @@ std::uint64_t OutputBound(std::uint64_t fileSize, const LibraryLimits& limits) {
 
 // The version built against: the library itself is opened only when needed.
 std::string ModuleLibraryVersion() { return XMP_VERSION; }
+
+LibraryLimits LimitsWithTime(std::uint64_t seconds) {
+    LibraryLimits limits;
+    const std::uint64_t capped = std::min<std::uint64_t>(seconds, 24 * 3600);
+    limits.timeLimit = std::chrono::seconds(capped);
+    limits.wallLimit = std::max(limits.wallLimit, std::chrono::milliseconds(std::chrono::seconds(6 * capped)));
+    return limits;
+}
 
 LibraryResult LoadWithModuleLibrary(const std::string& path, const LibraryLimits& limits) {
     return Load(path, limits, nullptr);

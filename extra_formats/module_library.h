@@ -50,9 +50,12 @@ struct LibraryModule {
 struct LibraryLimits {
     // Larger files are not offered to the library at all.
     std::uint64_t maxFileSize = std::uint64_t{64} << 20;
-    // Wall-clock time per file; the child also gets a CPU limit of the next
-    // whole second above it plus one.
+    // CPU time per file, rounded up to whole seconds (the child's
+    // RLIMIT_CPU): what a load may cost, however busy the machine is.
     std::chrono::milliseconds timeLimit{5000};
+    // Wall-clock time per file: the backstop for a child that waits rather
+    // than computes, or trickles its answer.
+    std::chrono::milliseconds wallLimit{30000};
     // Address space the child may add to what it inherits. Not applied in
     // builds with AddressSanitizer, whose shadow memory cannot live under it.
     std::uint64_t memoryLimit = std::uint64_t{512} << 20;
@@ -75,14 +78,19 @@ enum class LibraryStatus {
 struct LibraryResult {
     LibraryStatus status = LibraryStatus::Failed;
     // For every status but Loaded: what happened, in words, without the path
-    // ("killed by signal 11 (Segmentation fault)", "time limit of 5 s
-    // exceeded", "memory limit exceeded", "1.2 GiB of samples from a 40 MiB
+    // ("killed by signal 11 (Segmentation fault)", "CPU time limit of 5 s
+    // exceeded", "wall-clock time limit of 30 s exceeded", "memory limit
+    // exceeded", "1.2 GiB of samples from a 40 MiB
     // file exceeds the bound of 256 MiB").
     std::string reason;
     LibraryModule module;
 };
 
 LibraryResult LoadWithModuleLibrary(const std::string& path, const LibraryLimits& limits = {});
+
+// Limits with a CPU time of `seconds` per file and a wall-clock backstop of
+// six times that, never less than the default's.
+LibraryLimits LimitsWithTime(std::uint64_t seconds);
 
 // The decoded output allowed for a file of `fileSize` bytes.
 std::uint64_t OutputBound(std::uint64_t fileSize, const LibraryLimits& limits);

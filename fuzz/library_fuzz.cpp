@@ -55,6 +55,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
 
     vorneck::LibraryLimits limits;
     limits.timeLimit = std::chrono::milliseconds(2000);
+    limits.wallLimit = std::chrono::milliseconds(4000);
     limits.memoryLimit = std::uint64_t{256} << 20;
     const vorneck::LibraryResult result = vorneck::LoadWithModuleLibrary(path, limits);
     const std::uint64_t bound = vorneck::OutputBound(size, limits);

@@ -17,14 +17,16 @@ build_packages=(
   # The window's faces: "MS Sans Serif", a Times-like serif, and a fallback.
   fonts-wine fonts-liberation fonts-dejavu-core
 )
-# The test suite, benchmarks, fuzzing, screenshots under Xvfb, and the
-# Debian packages with their checks.
+# The test suite (a FAT image through FUSE for letter-case folding, used as
+# root), benchmarks, fuzzing, screenshots under Xvfb, and the Debian
+# packages with their checks.
 test_packages=(
   googletest libgtest-dev libbenchmark-dev
   clang libclang-rt-14-dev
   xvfb xauth xdotool imagemagick openbox x11-utils
   dpkg-dev fakeroot lintian desktop-file-utils appstream
   python3 time
+  dosfstools fusefat
 )
 
 packages=("${build_packages[@]}")

@@ -6,6 +6,7 @@
 #include <pty.h>
 #include <signal.h>
 #include <sys/mman.h>
+#include <sys/resource.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -52,6 +53,11 @@ CliResult RunBinary(const CliSpawn& spawn) {
         }
         ::dup2(spawn.stderrOnTerminal ? terminalChild : err[1], STDERR_FILENO);
         ::signal(SIGPIPE, spawn.ignoreSigpipe ? SIG_IGN : SIG_DFL);
+        ::signal(SIGXFSZ, SIG_DFL);
+        if (spawn.fileSizeLimit) {
+            struct rlimit limit {spawn.fileSizeLimit, spawn.fileSizeLimit};
+            ::setrlimit(RLIMIT_FSIZE, &limit);
+        }
         std::vector<char*> argv;
         std::string program = VORNECK_CLI_PATH;
         argv.push_back(program.data());

@@ -4,6 +4,7 @@
 #pragma once
 
 #include <nlohmann/json.hpp>
+#include <cstdint>
 #include <string>
 #include <vector>
 
@@ -23,6 +24,7 @@ struct CliSpawn {
     bool ignoreSigpipe = false;      // start with SIGPIPE ignored
     bool stderrOnTerminal = false;   // standard error is a pseudo-terminal
     std::string cwd = {};
+    std::uint64_t fileSizeLimit = 0;  // RLIMIT_FSIZE of the program, when set
 };
 
 // The binary built with the tests.

@@ -8,7 +8,9 @@
 #include <sys/resource.h>
 #include <unistd.h>
 
+#include <cstdlib>
 #include <filesystem>
+#include <sys/mount.h>
 
 #include "engine/sample_writer.h"
 #include "tests/support/engine_fixtures.h"
@@ -339,6 +341,155 @@ TEST(SafeWriting, SamplesThatExactlyFillTheModuleAreAllWritten) {
         EXPECT_EQ(h.recorder.errors.size(), 1u) << size;  // the later slots still pass the bound
         EXPECT_EQ(h.recorder.events[fits ? copies : copies - 1].fate, SampleFate::Skipped) << size;
     }
+}
+
+// --- The run's own outputs are known by the files themselves -------------
+
+TEST(SafeWritingOutputs, AFileWrittenInTheRunIsKnownUnderAnyName) {
+    // Two names of one file (as a file system that folds letter case makes
+    // "0_Song.mod" and "0_song.mod"): a hard link stands in for the second
+    // spelling. The second module's sample must not replace the first's.
+    TempDir a;
+    TempDir out;
+    a.Write("a.mod", ModWith({10, 20}));
+    a.Write("b.mod", ModWith({30}));
+    RunHarness h;
+    h.recorder.onEntryDone = [&](std::uint64_t done, std::uint64_t) {
+        if (done == 1) std::filesystem::create_hard_link(out / "0_a.mod", out / "0_b.mod");
+    };
+    h.Run(ListOf(a.path(), {"a.mod", "b.mod"}), out.path());
+    EXPECT_EQ(ReadAll(out / "0_a.mod"), Bytes(10, 1));
+    EXPECT_EQ(h.recorder.errors, std::vector<std::string>{"Failed to create: " + out / "0_b.mod"});
+    ASSERT_EQ(h.recorder.events.size(), 3u);
+    EXPECT_EQ(h.recorder.events[2].fate, SampleFate::Refused);
+    EXPECT_EQ(h.state.SamplesSaved, 2);
+    // Nothing of the refused write stays behind.
+    EXPECT_EQ(FilesIn(out.path()), (std::vector<std::string>{"0_a.mod", "0_b.mod", "1_a.mod"}));
+}
+
+TEST(SafeWritingOutputs, TwoFoldersThatAreOneAreWrittenOnce) {
+    // The same directory under two names (a bind mount, as root): the
+    // modules' outputs meet in one file, and the second is refused.
+    if (::geteuid() != 0) GTEST_SKIP() << "needs root for a bind mount";
+    TempDir src;
+    TempDir out;
+    src.Write("A/song.mod", ModWith({10}));
+    src.Write("B/song.mod", ModWith({20}));
+    out.Mkdir("A");
+    out.Mkdir("B");
+    if (::mount((out / "A").c_str(), (out / "B").c_str(), nullptr, MS_BIND, nullptr) != 0)
+        GTEST_SKIP() << "no bind mount here";
+    RunHarness h;
+    PathList list({src / "A/song.mod", src / "B/song.mod"});
+    h.Run(list, out / "A");
+    RunHarness h2;
+    // The same through the per-folder outputs of one destination.
+    class Mirrored : public PathList {
+    public:
+        using PathList::PathList;
+        std::string EntryOutputDirectory(std::uint64_t p) const override { return p == 0 ? "A" : "B"; }
+    };
+    h2.Run(Mirrored({src / "A/song.mod", src / "B/song.mod"}), out.path());
+    ::umount((out / "B").c_str());
+    EXPECT_EQ(h.recorder.errors, std::vector<std::string>{"Failed to create: " + out / "A/0_song.mod"});
+    EXPECT_EQ(h2.recorder.errors, std::vector<std::string>{"Failed to create: " + out / "B/0_song.mod"});
+    EXPECT_EQ(ReadAll(out / "A/0_song.mod"), Bytes(10, 1));
+}
+
+TEST(SafeWritingOutputs, LetterCaseFoldedOnFatIsOneFile) {
+    // A real FAT file system through FUSE, where each spelling of a name
+    // even gets an inode of its own: "0_Song.mod" and "0_song.mod" are one
+    // file, and so are the folders "Amiga" and "amiga".
+    if (::geteuid() != 0 || std::system("command -v mkfs.vfat >/dev/null && command -v fusefat >/dev/null") != 0)
+        GTEST_SKIP() << "needs root, mkfs.vfat and fusefat";
+    TempDir base;
+    const std::string image = base / "fat.img";
+    const std::string mount = base.Mkdir("fat");
+    if (std::system(("truncate -s 8M " + image + " && mkfs.vfat " + image + " >/dev/null && fusefat -o rw+ " +
+                     image + " " + mount + " >/dev/null 2>&1")
+                        .c_str()) != 0)
+        GTEST_SKIP() << "cannot mount a FAT image here";
+    TempDir src;
+    src.Write("Song.mod", ModWith({10, 20}));
+    src.Write("other/song.mod", ModWith({30, 40}));
+    RunHarness h;
+    h.Run(PathList({src / "Song.mod", src / "other/song.mod"}), mount);
+    const Bytes first = ReadAll(mount + "/0_Song.mod");
+    const auto files = FilesIn(mount);
+    ::umount(mount.c_str());
+    EXPECT_EQ(first, Bytes(10, 1));
+    EXPECT_EQ(files.size(), 2u);
+    EXPECT_EQ(h.recorder.errors, (std::vector<std::string>{"Failed to create: " + mount + "/0_song.mod",
+                                                           "Failed to create: " + mount + "/1_song.mod"}));
+    EXPECT_EQ(h.state.SamplesSaved, 2);
+}
+
+// --- Inputs are protected whether or not they can be read ----------------
+
+TEST(SafeWritingInputs, AnInputThatCannotBeOpenedIsStillProtected) {
+    // The destination is the source folder; 0_x.mod is listed but cannot be
+    // opened (no permission): it is reported, and x.mod's first sample must
+    // not replace it.
+    TempDir dir;
+    dir.Write("x.mod", ModWith({10, 20}));
+    const Bytes unreadable = Bytes(77, 'u');
+    dir.Write("0_x.mod", unreadable);
+    RunHarness h;
+    h.files.failMeasure = [](const std::string& path) { return path.ends_with("/0_x.mod"); };
+    h.Run(ListOf(dir.path(), {"0_x.mod", "x.mod"}), dir.path());
+    EXPECT_EQ(ReadAll(dir / "0_x.mod"), unreadable);
+    EXPECT_EQ(h.recorder.errors, (std::vector<std::string>{"Unable to open: " + dir / "0_x.mod",
+                                                           "Failed to create: " + dir / "0_x.mod"}));
+    EXPECT_EQ(ReadAll(dir / "1_x.mod"), Bytes(20, 2));
+
+    // The same with a real mode-000 file, where permissions hold (not root).
+    if (::geteuid() == 0) return;
+    TempDir dir2;
+    dir2.Write("x.mod", ModWith({10, 20}));
+    dir2.Write("0_x.mod", unreadable);
+    ::chmod((dir2 / "0_x.mod").c_str(), 0);
+    RunHarness h2;
+    h2.Run(ListOf(dir2.path(), {"0_x.mod", "x.mod"}), dir2.path());
+    ::chmod((dir2 / "0_x.mod").c_str(), 0644);
+    EXPECT_EQ(ReadAll(dir2 / "0_x.mod"), unreadable);
+}
+
+// --- Memory and output are bounded by what real modules need -------------
+
+TEST(SafeWritingBounds, AnMmdPastTheImageCapIsSkippedUnread) {
+    // A small MMD whose one instrument claims most of a sparse file: the
+    // holes cost no disk, and must cost no memory nor output either.
+    TempDir src;
+    TempDir out;
+    demo::MmdRecipe recipe;
+    recipe.instruments.push_back({false, 0, Bytes(4000, 9), {}});
+    demo::MmdLayout layout;
+    Bytes module = demo::BuildMmd(recipe, nullptr, &layout);
+    const std::uint64_t size = kMmdImageCap + 4096;
+    demo::PutBe32(module, layout.instruments[0], static_cast<std::uint32_t>(size - layout.instruments[0] - 6));
+    const auto path = src.Write("sparse.med", module);
+    ASSERT_EQ(::truncate(path.c_str(), static_cast<off_t>(size)), 0);
+    src.Write("small.mod", ModWith({100}));
+    RunHarness h;
+    std::uint64_t largestImage = 0;
+    h.recorder.onEntryDone = [&](std::uint64_t, std::uint64_t) {
+        largestImage = std::max(largestImage, h.state.ModuleImageCapacity);
+    };
+    h.Run(ListOf(src.path(), {"small.mod", "sparse.med"}), out.path());
+    EXPECT_EQ(h.recorder.errors, std::vector<std::string>{std::string(kTooLargePrefix) + path});
+    EXPECT_EQ(FilesIn(out.path()), std::vector<std::string>{"0_small.mod"});
+    EXPECT_LE(h.files.bytesRead, 2 * kDetectionBytes + 100 * 1024);
+    EXPECT_LE(largestImage, std::uint64_t{1} << 20);
+    EXPECT_EQ(h.state.ModsProcessed, 1);
+
+    // At the cap, a module is read as before.
+    demo::PutBe32(module, layout.instruments[0], 4000);
+    src.Write("fits.med", module);
+    ASSERT_EQ(::truncate((src / "fits.med").c_str(), static_cast<off_t>(kMmdImageCap)), 0);
+    RunHarness h2;
+    h2.Run(ListOf(src.path(), {"fits.med"}), out.path());
+    EXPECT_TRUE(h2.recorder.errors.empty());
+    EXPECT_EQ(ReadAll(out / "0_fits.med"), Bytes(4000, 9));
 }
 
 }  // namespace
