@@ -218,9 +218,11 @@ public:
         if (stopped_) return;
         const std::string text(report.text);
         if (report.kind == ReportKind::Refusal) {
-            // Nothing to do because a SOURCE holds no modules is no usage
-            // error: the run could not do what it was asked.
-            if (text == kNoSelectionMessage) return Fail(Escaped(text));
+            // Nothing to do because a SOURCE holds no files is no usage
+            // error: the run could not do what it was asked. A pattern that
+            // chose none of the files there is one, as the window refuses a
+            // run with nothing selected.
+            if (text == kNoSelectionMessage && !list_.PatternChoseNone()) return Fail(Escaped(text));
             refused = true;
             return Line(Escaped(text));
         }

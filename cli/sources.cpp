@@ -47,6 +47,8 @@ public:
         for (const auto& name : files.names)
             if (MatchFileName(name, options_.pattern, options_.matchCase))
                 list_.Add({ComposePath(path, name), relative, false});
+            else
+                list_.PassOver();
         if (again < 0) return;
 
         // A fresh open of the same directory: a duplicate descriptor would

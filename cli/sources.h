@@ -23,6 +23,10 @@ struct CliEntry {
 class CliModuleList : public ModuleList {
 public:
     void Add(CliEntry entry) { entries_.push_back(std::move(entry)); }
+    // A file of a SOURCE directory that the pattern left out.
+    void PassOver() { ++passedOver_; }
+    // True when the SOURCE directories held files, but the pattern chose none.
+    bool PatternChoseNone() const { return entries_.empty() && passedOver_ > 0; }
     const CliEntry& Entry(std::uint64_t position) const { return entries_.at(position); }
 
     std::uint64_t EntryCount() const override { return entries_.size(); }
@@ -36,6 +40,7 @@ public:
 
 private:
     std::vector<CliEntry> entries_;
+    std::uint64_t passedOver_ = 0;
 };
 
 struct SourceOptions {

@@ -507,7 +507,7 @@ TEST(CliStreams, SignalsTheCallerIgnoresStayIgnored) {
     TempDir out;
     for (int i = 0; i < 40; ++i) src.Write("m" + std::to_string(i) + ".mod", Mod(31));
     // Long names make the records far more than a pipe holds.
-    const std::vector<std::string> args = {"-n", "--name", "{stem}-{slot}-" + std::string(200, 'x'), "-o",
+    const std::vector<std::string> args = {"-n", "--name", "{stem}-{slot}-" + std::string(150, 'x'), "-o",
                                            out.path(), src.path()};
     for (const int signal : {SIGHUP, SIGINT, SIGTERM}) {
         // By default the signal ends the program, as it ends any other.
