@@ -12,6 +12,7 @@
 #include <filesystem>
 #include <sys/mount.h>
 
+#include "demo/tracker_builder.h"
 #include "engine/sample_writer.h"
 #include "tests/support/engine_fixtures.h"
 
@@ -490,6 +491,26 @@ TEST(SafeWritingBounds, AnMmdPastTheImageCapIsSkippedUnread) {
     h2.Run(ListOf(src.path(), {"fits.med"}), out.path());
     EXPECT_TRUE(h2.recorder.errors.empty());
     EXPECT_EQ(ReadAll(out / "0_fits.med"), Bytes(4000, 9));
+}
+
+TEST(SafeWritingBounds, ATrackerModulePastItsCapIsSkippedUnread) {
+    // The tracker readers load up to the 32-bit offsets of XM, S3M and IT;
+    // a sparse file past the cap must not cost its size in memory.
+    TempDir src;
+    TempDir out;
+    demo::XmRecipe recipe;
+    demo::TrackerSample sample;
+    sample.values = demo::WaveValues(demo::Wave::Sine, 500, 8);
+    recipe.instruments.push_back({"one", {sample}});
+    const auto path = src.Write("sparse.xm", demo::BuildXm(recipe));
+    ASSERT_EQ(::truncate(path.c_str(), static_cast<off_t>(kTrackerImageCap + 4096)), 0);
+    RunHarness h;
+    h.state.ReadTrackerFormats = true;
+    h.Run(ListOf(src.path(), {"sparse.xm"}), out.path());
+    EXPECT_EQ(h.recorder.errors, std::vector<std::string>{std::string(kTrackerTooLargePrefix) + path});
+    EXPECT_TRUE(FilesIn(out.path()).empty());
+    EXPECT_LE(h.files.bytesRead, kDetectionBytes);
+    EXPECT_LE(h.state.ModuleImageCapacity, std::uint64_t{1} << 20);
 }
 
 }  // namespace
