@@ -26,6 +26,8 @@ public:
     bool MakeDirectoryAt(vorneck::DirHandle, const std::string&, int&) override { return true; }
     vorneck::DirHandle OpenSubdirectory(vorneck::DirHandle, const std::string&, int&) override { return 4; }
     void CloseDirectory(vorneck::DirHandle) override {}
+    bool RemoveEmptyDirectoryAt(vorneck::DirHandle, const std::string&) override { return true; }
+    std::optional<vorneck::MeasuredFile> IdentifyEntry(const std::string&) override { return std::nullopt; }
     std::uint64_t NameMax(vorneck::DirHandle) override { return 255; }
     vorneck::DirectoryEntry EntryAt(vorneck::DirHandle, const std::string&) override { return {}; }
     vorneck::WriteResult WriteFileAt(vorneck::DirHandle, const std::string& name, std::span<const std::uint8_t> bytes,
