@@ -249,8 +249,9 @@ void BareProgram(const ModuleSet& set, std::vector<std::uint8_t>& buffer) {
 
 // The same modules, the same outputs, three writers:
 //   writer 0  this program's run (unnamed files, names looked at once taken,
-//             the next file read on a second thread)
-//   writer 1  the same run without reading ahead
+//             the next file read and the next samples written on second
+//             threads)
+//   writer 1  the same run without reading or writing ahead
 //   writer 2  the run with the writer kept above (a named temporary file and
 //             a rename for every output) and without reading ahead
 //   writer 3  the bare program
@@ -269,6 +270,7 @@ void BM_Writers(benchmark::State& state) {
     vorneck::Services services{writer == 2 ? static_cast<vorneck::FileOps&>(earlier) : files, quiet, quiet, nullptr};
     vorneck::ExtractionState extraction;
     extraction.ReadAheadAllowed = writer == 0;
+    extraction.WriteAheadAllowed = writer == 0;
     std::vector<std::uint8_t> buffer(set.largest);
     const auto once = [&] {
         if (writer == 3)

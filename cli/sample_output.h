@@ -31,6 +31,7 @@ public:
     std::string FileName(const SampleContext& sample, std::uint64_t maxBytes) override;
     PreparedSample Prepare(const SampleContext& sample, std::span<const std::uint8_t> stored) override;
     void Written(const SampleContext& sample, std::string_view path, const PreparedSample& prepared) override;
+    bool WritesStoredBytes() const override { return format_ == AudioFormat::Raw; }
 
     std::uint64_t duplicates() const { return duplicates_; }
 

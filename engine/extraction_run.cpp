@@ -229,10 +229,13 @@ void MeasureSelectedFiles(ExtractionState& state, const ModuleList& list, Servic
 }
 
 void DispatchModule(ExtractionState& state, Services& services) {
-    if (state.Kind == ModuleKind::FourChannel)
+    if (state.Kind == ModuleKind::FourChannel) {
+        PlanWriteAhead(state, services, ExtractModSamples);
         ExtractModSamples(state, services);
-    else if (state.Kind == ModuleKind::Mmd)
+    } else if (state.Kind == ModuleKind::Mmd) {
+        PlanWriteAhead(state, services, ExtractMmdSamples);
         ExtractMmdSamples(state, services);
+    }
     else if (state.Kind == ModuleKind::ModFamily)
         ExtractModFamilySamples(state, services);
     else if (state.Kind == ModuleKind::Xm)

@@ -108,6 +108,14 @@ struct ExtractionState {
     // Read the next module on a second thread while this one's samples are
     // written, where there are two cores or more.
     bool ReadAheadAllowed = true;
+    // Write a module's samples ahead into unnamed files on a second thread
+    // while the run names the ones before them (where the file operations
+    // can). AheadSpans holds the current module's sample bytes, found by a
+    // walk that only records them (RecordingRanges), until they are handed
+    // over.
+    bool WriteAheadAllowed = true;
+    bool RecordingRanges = false;
+    std::vector<std::span<const std::uint8_t>> AheadSpans;
 
     // Set by a front end to end the run: no more samples are written, and
     // the run ends after the current entry.

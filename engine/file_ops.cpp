@@ -12,6 +12,9 @@
 #include <random>
 #include <sys/stat.h>
 #include <unistd.h>
+#include <vector>
+
+#include "engine/write_ahead.h"
 
 namespace vorneck {
 namespace {
@@ -232,35 +235,16 @@ int LinkUnnamed(int fd, int dir, const char* name) {
     return errno;
 }
 
-UnnamedResult PublishUnnamed(int dir, const std::string& name, std::span<const std::uint8_t> bytes) {
-    const int fd = ::openat(dir, ".", O_TMPFILE | O_WRONLY | O_CLOEXEC, 0666);
-    if (fd < 0) {
-        const int error = errno;
-        // What kernels and file systems without unnamed files answer.
-        if (error == EOPNOTSUPP || error == EISDIR || error == EINVAL) return {UnnamedOutcome::Unsupported, {}};
-        return {UnnamedOutcome::Done, {WriteStatus::CreateFailed, error}};
-    }
-    int error = 0;
-    if (!WriteAll(fd, bytes.data(), bytes.size(), error)) {
-        ::close(fd);
-        return {UnnamedOutcome::Done, {WriteStatus::WriteFailed, error}};
-    }
-    // The file's identity, taken before it gets its name: whatever then sits
-    // at that name (on a file system that folds letter case, under another
-    // spelling) is known as this run's output by the file itself.
-    FileIdentity identity;
-    if (!IdentityOfOpen(fd, identity, error)) {
-        ::close(fd);
-        return {UnnamedOutcome::Done, {WriteStatus::WriteFailed, error}};
-    }
-    const int linkError = LinkUnnamed(fd, dir, name.c_str());
+// Links the unnamed file made ahead or just now in under `name`, and closes it.
+UnnamedResult LinkUnnamedFile(const UnnamedFile& file, int dir, const std::string& name) {
+    const int linkError = LinkUnnamed(file.fd, dir, name.c_str());
     // close cannot report a late write error on the local file systems that
     // make unnamed files (network file systems make none): the file linked
     // in holds every byte written.
-    ::close(fd);
+    ::close(file.fd);
     if (linkError == 0) {
         WriteResult done;
-        done.identity = identity;
+        done.identity = file.identity;
         return {UnnamedOutcome::Done, done};
     }
     if (linkError == EEXIST) return {UnnamedOutcome::Taken, {}};
@@ -269,6 +253,13 @@ UnnamedResult PublishUnnamed(int dir, const std::string& name, std::span<const s
     if (linkError == ENOENT && gLinkThroughProc.load(std::memory_order_relaxed) == false)
         return {UnnamedOutcome::Unsupported, {}};
     return {UnnamedOutcome::Done, {WriteStatus::CreateFailed, linkError}};
+}
+
+UnnamedResult PublishUnnamed(int dir, const std::string& name, std::span<const std::uint8_t> bytes) {
+    const UnnamedFile file = MakeUnnamedFile(dir, bytes);
+    if (file.unsupported) return {UnnamedOutcome::Unsupported, {}};
+    if (file.fd < 0) return {UnnamedOutcome::Done, {file.failure, file.error}};
+    return LinkUnnamedFile(file, dir, name);
 }
 
 // True when the regular file `name` in `dir`, as `seen` by fstatat, holds
@@ -339,6 +330,28 @@ WriteResult PublishThroughRename(int dir, const std::string& name, std::span<con
 }
 
 }  // namespace
+
+UnnamedFile MakeUnnamedFile(int dir, std::span<const std::uint8_t> bytes) {
+    UnnamedFile file;
+    const int fd = ::openat(dir, ".", O_TMPFILE | O_WRONLY | O_CLOEXEC, 0666);
+    if (fd < 0) {
+        file.error = errno;
+        // What kernels and file systems without unnamed files answer.
+        file.unsupported = file.error == EOPNOTSUPP || file.error == EISDIR || file.error == EINVAL;
+        file.failure = WriteStatus::CreateFailed;
+        return file;
+    }
+    // The file's identity, taken before it gets its name: whatever then sits
+    // at that name (on a file system that folds letter case, under another
+    // spelling) is known as this run's output by the file itself.
+    if (!WriteAll(fd, bytes.data(), bytes.size(), file.error) || !IdentityOfOpen(fd, file.identity, file.error)) {
+        ::close(fd);
+        file.failure = WriteStatus::WriteFailed;
+        return file;
+    }
+    file.fd = fd;
+    return file;
+}
 
 std::optional<MeasuredFile> PosixFileOps::MeasureFile(const std::string& path, int& error) {
     struct stat st {};
@@ -418,6 +431,9 @@ bool PosixFileOps::RemoveEmptyDirectoryAt(DirHandle parent, const std::string& n
 }
 
 void PosixFileOps::CloseDirectory(DirHandle dir) {
+    // Nothing written ahead may outlive the handle it was meant for: the
+    // number may come to name another directory.
+    if (ahead_) ahead_->Forget();
     if (dir == noUnnamedIn_) noUnnamedIn_ = kNoDirectory;
     if (dir >= 0) ::close(dir);
 }
@@ -447,11 +463,50 @@ ReplaceDecision OnlyFilesAndLinks(const DirectoryEntry& entry) {
     return {ReplaceDecision::Verdict::Fail, EEXIST};
 }
 
+PosixFileOps::PosixFileOps(Publishing publishing) : publishing_(publishing) {}
+PosixFileOps::~PosixFileOps() = default;
+
 WriteResult PosixFileOps::WriteFileAt(DirHandle dir, const std::string& name, std::span<const std::uint8_t> bytes,
                                       const ReplaceCheck& mayReplace) {
     // Negative descriptors are never passed on: AT_FDCWD is one of them.
     if (dir < 0) return {WriteStatus::CreateFailed, ENOENT};
     if (!UsableName(name)) return {WriteStatus::CreateFailed, EINVAL};
+    const WriteResult result = WriteOnce(dir, name, bytes, mayReplace);
+    if (result.status != WriteStatus::CreateFailed && result.status != WriteStatus::WriteFailed) return result;
+    // Files written ahead hold room on the disk and descriptors: a write
+    // that failed while they were held is tried again without them, so that
+    // it ends as it would have alone.
+    if (!ahead_ || !ahead_->Holding()) return result;
+    ahead_->Forget();
+    return WriteOnce(dir, name, bytes, mayReplace);
+}
+
+WriteResult PosixFileOps::WriteOnce(DirHandle dir, const std::string& name, std::span<const std::uint8_t> bytes,
+                                    const ReplaceCheck& mayReplace) {
+    if (ahead_) {
+        if (const auto made = ahead_->Take(dir, bytes)) {
+            if (made->fd >= 0) {
+                const UnnamedResult linked = LinkUnnamedFile(*made, dir, name);
+                switch (linked.outcome) {
+                    case UnnamedOutcome::Done:
+                        return linked.result;
+                    case UnnamedOutcome::Taken:
+                        LookFirstFromNow();
+                        return PublishLookingFirst(dir, name, bytes, mayReplace);
+                    case UnnamedOutcome::Unsupported:
+                        noUnnamedIn_ = dir;
+                        ahead_->Forget();
+                        return PublishLookingFirst(dir, name, bytes, mayReplace);
+                }
+            }
+            if (made->unsupported) {
+                noUnnamedIn_ = dir;
+                ahead_->Forget();
+            }
+            // Otherwise it could not be made ahead: it is written now, and
+            // fails, if it does, for its own reason.
+        }
+    }
     // A large file is not written blind: were its name taken, the unnamed
     // copy would have been written in vain. Without unnamed files a look
     // costs little beside the named temporary file.
@@ -464,13 +519,38 @@ WriteResult PosixFileOps::WriteFileAt(DirHandle dir, const std::string& name, st
         case UnnamedOutcome::Taken:
             // Names come taken together (a destination of an earlier run):
             // the next ones are looked at before anything is written.
-            lookFirst_ = true;
+            LookFirstFromNow();
             return PublishLookingFirst(dir, name, bytes, mayReplace);
         case UnnamedOutcome::Unsupported:
             noUnnamedIn_ = dir;
             break;
     }
     return PublishLookingFirst(dir, name, bytes, mayReplace);
+}
+
+void PosixFileOps::LookFirstFromNow() {
+    lookFirst_ = true;
+    if (ahead_) ahead_->Forget();
+}
+
+bool PosixFileOps::WritesAhead() const {
+    return publishing_ == Publishing::UnnamedFiles && !lookFirst_ && WriteAhead::Worthwhile();
+}
+
+void PosixFileOps::WriteAheadAt(DirHandle dir, std::span<const std::span<const std::uint8_t>> outputs) {
+    if (dir < 0 || !WritesAhead() || !UnnamedFilesIn(dir)) return;
+    // Only what WriteFileAt would write blind.
+    std::vector<std::span<const std::uint8_t>> blind;
+    blind.reserve(outputs.size());
+    for (const auto& bytes : outputs)
+        if (bytes.size() < kLookFirstFrom) blind.push_back(bytes);
+    if (blind.empty()) return;
+    if (!ahead_) ahead_ = std::make_unique<WriteAhead>();
+    ahead_->Add(dir, blind);
+}
+
+void PosixFileOps::ForgetAhead() {
+    if (ahead_) ahead_->Forget();
 }
 
 bool PosixFileOps::UnnamedFilesIn(DirHandle dir) const {
@@ -495,7 +575,7 @@ WriteResult PosixFileOps::PublishLookingFirst(DirHandle dir, const std::string& 
         }
         return PublishThroughRename(dir, name, bytes, mayReplace, *this);
     }
-    lookFirst_ = true;
+    LookFirstFromNow();
     const DirectoryEntry entry = EntryOf(st);
     const ReplaceDecision decision = mayReplace ? mayReplace(entry) : ReplaceDecision{};
     if (decision.verdict == ReplaceDecision::Verdict::Refuse) return {WriteStatus::Refused, EEXIST, decision.rule};

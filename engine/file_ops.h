@@ -130,7 +130,23 @@ public:
     // name is replaced only if `mayReplace` allows it.
     virtual WriteResult WriteFileAt(DirHandle dir, const std::string& name, std::span<const std::uint8_t> bytes,
                                     const ReplaceCheck& mayReplace = OnlyFilesAndLinks) = 0;
+
+    // --- Writing ahead (optional; the defaults do nothing) ---------------
+    // Whether WriteAheadAt would do anything now: a caller need not find
+    // out what to hand over otherwise.
+    virtual bool WritesAhead() const { return false; }
+    // The bytes of the outputs the run is about to write in `dir`, in order,
+    // before their names are known. An implementation may write them ahead,
+    // where no one sees them, so that WriteFileAt of the same bytes (the same
+    // memory) has only to give them their names. The bytes stay valid and
+    // unchanged until ForgetAhead.
+    virtual void WriteAheadAt(DirHandle /*dir*/, std::span<const std::span<const std::uint8_t>> /*outputs*/) {}
+    // Drops what was written ahead and not named; once it returns, no byte
+    // handed over is read any more.
+    virtual void ForgetAhead() {}
 };
+
+class WriteAhead;
 
 // The real thing, over POSIX calls. Never throws.
 //
@@ -140,13 +156,18 @@ public:
 // name is to be replaced, a named temporary file is renamed over the name.
 // A name found taken makes the following writes look before they write; a
 // name that already holds exactly the bytes to be written is left alone.
+// Outputs handed over ahead are written into unnamed files on a second
+// thread while the run names the ones before them.
 class PosixFileOps : public FileOps {
 public:
     enum class Publishing {
         UnnamedFiles,      // unnamed files where the file system has them
         RenamedTemporary,  // always a named temporary file and a rename
     };
-    explicit PosixFileOps(Publishing publishing = Publishing::UnnamedFiles) : publishing_(publishing) {}
+    explicit PosixFileOps(Publishing publishing = Publishing::UnnamedFiles);
+    ~PosixFileOps() override;
+    PosixFileOps(const PosixFileOps&) = delete;
+    PosixFileOps& operator=(const PosixFileOps&) = delete;
 
     std::optional<MeasuredFile> MeasureFile(const std::string& path, int& error) override;
     std::unique_ptr<InputFile> OpenInput(const std::string& path, int& error) override;
@@ -160,12 +181,22 @@ public:
     DirectoryEntry EntryAt(DirHandle dir, const std::string& name) override;
     WriteResult WriteFileAt(DirHandle dir, const std::string& name, std::span<const std::uint8_t> bytes,
                             const ReplaceCheck& mayReplace = OnlyFilesAndLinks) override;
+    // New names in a directory with unnamed files are written ahead on a
+    // second thread, where there are two cores or more.
+    bool WritesAhead() const override;
+    void WriteAheadAt(DirHandle dir, std::span<const std::span<const std::uint8_t>> outputs) override;
+    void ForgetAhead() override;
 
     // Files of at least this size look at their name before they are written.
     static constexpr std::uint64_t kLookFirstFrom = std::uint64_t{1} << 20;
 
 private:
     bool UnnamedFilesIn(DirHandle dir) const;
+    WriteResult WriteOnce(DirHandle dir, const std::string& name, std::span<const std::uint8_t> bytes,
+                          const ReplaceCheck& mayReplace);
+    // Names are found taken: the next writes look first, and nothing more
+    // is written ahead blind.
+    void LookFirstFromNow();
     WriteResult PublishLookingFirst(DirHandle dir, const std::string& name, std::span<const std::uint8_t> bytes,
                                     const ReplaceCheck& mayReplace);
 
@@ -174,6 +205,7 @@ private:
     bool lookFirst_ = false;
     // A directory whose file system made no unnamed file.
     DirHandle noUnnamedIn_ = kNoDirectory;
+    std::unique_ptr<WriteAhead> ahead_;
 };
 
 // Temporary files of the writer start with this; they are hidden, so that

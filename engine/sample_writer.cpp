@@ -157,6 +157,20 @@ void RecordFolding(ExtractionState& state, Services& services, DirHandle dir, co
     if (state.FoldingDirectory) state.FoldedOutputs.insert(FoldCase(path));
 }
 
+// The module's first write hands the samples after it over to be written
+// ahead, now that their directory is known.
+void HandOverAhead(ExtractionState& state, Services& services, DirHandle dir, std::span<const std::uint8_t> bytes) {
+    const auto& spans = state.AheadSpans;
+    const auto same = [&](const std::span<const std::uint8_t>& span) {
+        return span.data() == bytes.data() && span.size() == bytes.size();
+    };
+    auto after = std::find_if(spans.begin(), spans.end(), same);
+    after = after == spans.end() ? spans.begin() : after + 1;
+    if (dir != kNoDirectory && after != spans.end())
+        services.files.WriteAheadAt(dir, std::span(&*after, static_cast<std::size_t>(spans.end() - after)));
+    state.AheadSpans.clear();
+}
+
 void Notify(const ExtractionState& state, Services& services, SampleEvent event) {
     if (!services.observer) return;
     event.modulePath = state.ModulePath;
@@ -167,7 +181,7 @@ void Notify(const ExtractionState& state, Services& services, SampleEvent event)
 void Save(ExtractionState& state, Services& services, std::span<const std::uint8_t> stored,
           std::optional<std::uint64_t> offset, std::int64_t number, const SampleInfo& info,
           std::optional<std::uint64_t> storedLength = std::nullopt) {
-    if (state.StopRequested) return;
+    if (state.StopRequested || state.RecordingRanges) return;
     SampleEvent event;
     event.sample = &info;
     event.number = number;
@@ -259,6 +273,7 @@ void Save(ExtractionState& state, Services& services, std::span<const std::uint8
     if (!state.FoldedOutputs.empty() && state.FoldedOutputs.count(FoldCase(path)))
         return fail(kCreateFailedPrefix, 0, kWrittenThisRun);
 
+    if (!state.AheadSpans.empty()) HandOverAhead(state, services, dir, bytes);
     const WriteResult result = services.files.WriteFileAt(dir, name, bytes, ProtectingInputs(state));
     if (result.status == WriteStatus::Refused) return fail(kCreateFailedPrefix, 0, RefusalText(result.rule));
     if (result.status == WriteStatus::CreateFailed) return fail(kCreateFailedPrefix, result.error, nullptr);
@@ -319,6 +334,10 @@ void SaveSample(ExtractionState& state, Services& services, std::int64_t offset,
     if (length <= 0) return;
     const ByteReader reader(state.ModuleBytes());
     const ClampedRange range = reader.clamp(offset, length);
+    if (state.RecordingRanges) {
+        if (!range.outside) state.AheadSpans.push_back(reader.bytes(range));
+        return;
+    }
     if (range.clipped) state.ModuleDamaged = true;
     if (range.outside) return;
     Save(state, services, reader.bytes(range), range.offset, number, info);
@@ -336,7 +355,43 @@ void SaveDecodedSample(ExtractionState& state, Services& services, std::span<con
     Save(state, services, pcm, offset, number, info, length);
 }
 
+void PlanWriteAhead(ExtractionState& state, Services& services, void (*walk)(ExtractionState&, Services&)) {
+    state.AheadSpans.clear();
+    if (!state.WriteAheadAllowed || state.StopRequested || !services.files.WritesAhead()) return;
+    // Only outputs that are the stored bytes themselves can be written
+    // before the output format has seen them.
+    if (services.output && !services.output->WritesStoredBytes()) return;
+    class Silent : public ErrorReporter, public StatusLine {
+    public:
+        void ErrorReport(std::string_view) override {}
+        void SetPanel(int, std::string_view) override {}
+    } silent;
+    Services recording{services.files, silent, silent};
+    // The walk changes nothing but what it describes of the module and
+    // whether it found damage; both are the real walk's to find again.
+    const ModuleInfo module = state.Module;
+    const bool damaged = state.ModuleDamaged;
+    const auto restore = [&] {
+        state.RecordingRanges = false;
+        state.Module = module;
+        state.ModuleDamaged = damaged;
+        state.ModuleSampleNumber = 0;
+    };
+    state.RecordingRanges = true;
+    try {
+        walk(state, recording);
+    } catch (...) {
+        restore();
+        state.AheadSpans.clear();
+        throw;
+    }
+    restore();
+}
+
 void FinishModuleOutput(ExtractionState& state, Services& services) {
+    // Nothing written ahead outlives the module whose bytes it reads.
+    services.files.ForgetAhead();
+    state.AheadSpans.clear();
     services.files.CloseDirectory(state.ModuleDirHandle);
     state.ModuleDirHandle = kNoDirectory;
     // A directory made for a module whose every sample was a copy of one

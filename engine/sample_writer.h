@@ -60,6 +60,12 @@ void SaveSampleBytes(ExtractionState& state, Services& services, std::span<const
 void SaveDecodedSample(ExtractionState& state, Services& services, std::span<const std::uint8_t> pcm,
                        std::uint64_t offset, std::uint64_t length, std::int64_t number, const SampleInfo& info);
 
+// Walks the current module with `walk` once without writing, to find the
+// bytes of its samples, so that the ones after its first written sample can
+// be written ahead (where the file operations and the output allow it).
+// The module's state is as before; the walk's messages are not shown.
+void PlanWriteAhead(ExtractionState& state, Services& services, void (*walk)(ExtractionState&, Services&));
+
 // Closes the current module's output directory; the run calls it after each
 // module.
 void FinishModuleOutput(ExtractionState& state, Services& services);

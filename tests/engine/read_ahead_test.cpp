@@ -1,12 +1,13 @@
 // SPDX-License-Identifier: MIT
-// Reading the next module on a second thread changes nothing the run shows:
-// the same messages in the same order, the same numbers and files, whatever
-// fails where.
+// Reading the next module, and writing the next samples, on second threads
+// changes nothing the run shows: the same messages in the same order, the
+// same numbers and files, whatever fails where.
 #include <gtest/gtest.h>
 
 #include <filesystem>
 
 #include "engine/read_ahead.h"
+#include "engine/write_ahead.h"
 #include "tests/support/engine_fixtures.h"
 
 namespace vorneck {
@@ -30,8 +31,14 @@ struct Seen {
     std::int64_t processed = 0;
 };
 
+struct Ways {
+    bool readAhead = false;
+    bool writeAhead = false;
+    bool perModule = false;
+};
+
 // One run over a list in which nearly everything goes wrong somewhere.
-Seen RunWith(bool readAhead, const std::string& tag) {
+Seen RunWith(Ways ways, const std::string& tag) {
     TempDir src;
     TempDir out;
     std::vector<std::string> names;
@@ -49,22 +56,38 @@ Seen RunWith(bool readAhead, const std::string& tag) {
     add("h-damaged.mod", ModWith({500, 500}));
     add("i.mod", ModWith({70, 80, 90}));
     add("j-large.mod", ModWith({65000, 65000}));
+    // Samples shared by two instruments, an empty slot, a synthetic one.
+    demo::MmdRecipe med;
+    med.signature = "MMD1";
+    for (int i = 0; i < 6; ++i) med.instruments.push_back({false, 0, Bytes(300 + 40 * i, static_cast<std::uint8_t>(i))});
+    med.instruments[2].empty = true;
+    med.instruments[4].type = -1;
+    std::vector<demo::SampleRange> ranges;
+    Bytes medBytes = demo::BuildMmd(med, &ranges);
+    add("k.med", medBytes);
+    add("l-same.mod", ModWith({90, 90, 90, 90}));
+    add("m.mod", ModWith({30, 40, 50, 60, 70, 80}));
     // h's second sample runs past its end.
     Bytes damaged = ReadAll(src / "h-damaged.mod");
     damaged.resize(damaged.size() - 200);
     src.Write("h-damaged.mod", damaged);
     // Outputs that cannot be created use no number, refused ones use one:
     // the next names depend on how each write went.
-    out.Write("1_i.mod", Bytes{});
-    std::filesystem::create_directory(out / "0_e.mod");
+    const std::string e = ways.perModule ? "e.mod/" : "";
+    const std::string i = ways.perModule ? "i.mod/" : "";
+    out.Write(i + "1_i.mod", Bytes{});
+    std::filesystem::create_directories(out / (e + "0_e.mod"));
+    // An earlier run's file of m's, holding its bytes, then new names again.
+    out.Write((ways.perModule ? "m.mod/" : "") + std::string("2_m.mod"), Bytes(50, 3));
 
     RunHarness h;
-    h.state.ReadAheadAllowed = readAhead;
+    h.state.ReadAheadAllowed = ways.readAhead;
+    h.state.WriteAheadAllowed = ways.writeAhead;
     h.state.ModuleImageLimit = 150000;
     h.files.failRead = [](const std::string& path) { return path.find("b-unreadable") != std::string::npos; };
     h.files.shortRead = [](const std::string& path) { return path.find("d-short") != std::string::npos; };
-    h.files.failCreate = [](const std::string& name) { return name == "1_a.mod"; };
-    h.Run(ListOf(src.path(), names), out.path());
+    h.files.failCreate = [](const std::string& name) { return name == "1_a.mod" || name == "3_m.mod"; };
+    h.Run(ListOf(src.path(), names), out.path(), ways.perModule);
 
     Seen seen;
     const auto strip = [&](std::string text) {
@@ -77,7 +100,7 @@ Seen RunWith(bool readAhead, const std::string& tag) {
     for (const auto& e : h.recorder.events) seen.events.emplace_back(strip(e.path), e.fate);
     for (const auto& f : FilesIn(out.path())) {
         const auto bytes = std::filesystem::is_regular_file(out / f) ? ReadAll(out / f) : Bytes{};
-        seen.files.push_back(f + ":" + std::to_string(bytes.size()));
+        seen.files.push_back(f + ":" + std::string(bytes.begin(), bytes.end()));
     }
     for (const auto& r : h.files.read) seen.read.push_back(strip(r));
     seen.saved = h.state.SamplesSaved;
@@ -86,23 +109,30 @@ Seen RunWith(bool readAhead, const std::string& tag) {
 }
 
 TEST(ReadAhead, TheRunLooksTheSameWithAndWithout) {
-    if (!ReadAhead::Worthwhile()) GTEST_SKIP() << "one core: nothing is read ahead";
-    const Seen alone = RunWith(false, "T");
-    for (int round = 0; round < 5; ++round) {
-        const Seen ahead = RunWith(true, "T");
-        EXPECT_EQ(ahead.errors, alone.errors);
-        EXPECT_EQ(ahead.status, alone.status);
-        EXPECT_EQ(ahead.events, alone.events);
-        EXPECT_EQ(ahead.files, alone.files);
-        EXPECT_EQ(ahead.read, alone.read);
-        EXPECT_EQ(ahead.saved, alone.saved);
-        EXPECT_EQ(ahead.processed, alone.processed);
+    if (!ReadAhead::Worthwhile() || !WriteAhead::Worthwhile()) GTEST_SKIP() << "one core: nothing is done ahead";
+    for (const bool perModule : {false, true}) {
+        SCOPED_TRACE(perModule ? "a directory per module" : "one directory");
+        const Seen alone = RunWith({false, false, perModule}, "T");
+        for (int round = 0; round < 4; ++round) {
+            for (const Ways ways : {Ways{true, false, perModule}, Ways{false, true, perModule},
+                                    Ways{true, true, perModule}}) {
+                const Seen ahead = RunWith(ways, "T");
+                EXPECT_EQ(ahead.errors, alone.errors);
+                EXPECT_EQ(ahead.status, alone.status);
+                EXPECT_EQ(ahead.events, alone.events);
+                EXPECT_EQ(ahead.files, alone.files);
+                EXPECT_EQ(ahead.read, alone.read);
+                EXPECT_EQ(ahead.saved, alone.saved);
+                EXPECT_EQ(ahead.processed, alone.processed);
+            }
+        }
+        // The run met every kind of trouble it was meant to: failed creates
+        // (whose numbers are used again), failed and short reads, files of
+        // no format, no memory, a damaged module, an instrument of no
+        // sample, a taken name holding other bytes and one holding the same.
+        EXPECT_EQ(alone.errors.size(), perModule ? 18u : 14u);
+        EXPECT_EQ(alone.saved, 19);
     }
-    // The run met every kind of trouble it was meant to: failed creates
-    // (whose numbers are used again), failed and short reads, files of no
-    // format, no memory, a damaged module.
-    EXPECT_EQ(alone.errors.size(), 10u);
-    EXPECT_EQ(alone.saved, 8);
 }
 
 TEST(ReadAhead, LoadsFilesAsTheRunWould) {
