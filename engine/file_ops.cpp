@@ -32,15 +32,25 @@ FileIdentity IdentityOf(const struct stat& st) {
 // Opens a regular file read-only. The type is checked before the open so that
 // a FIFO (whose open would wait for a writer) or a device is never opened;
 // O_NONBLOCK and the fstat afterwards close the gap should the path be
-// replaced in between.
-int OpenRegularForReading(const std::string& path, struct stat& st, int& error) {
+// replaced in between. The path is looked at without following a link
+// first, which is all it takes for a path that is none; `link` gets the
+// link's own identity when it is one.
+int OpenRegularForReading(const std::string& path, struct stat& st, int& error,
+                          std::optional<FileIdentity>* link = nullptr) {
     if (!Usable(path)) {
         error = path.empty() ? ENOENT : EINVAL;
         return -1;
     }
-    if (::stat(path.c_str(), &st) != 0) {
+    if (::lstat(path.c_str(), &st) != 0) {
         error = errno;
         return -1;
+    }
+    if (S_ISLNK(st.st_mode)) {
+        if (link) *link = IdentityOf(st);
+        if (::stat(path.c_str(), &st) != 0) {
+            error = errno;
+            return -1;
+        }
     }
     if (!S_ISREG(st.st_mode)) {
         error = S_ISDIR(st.st_mode) ? EISDIR : EINVAL;
@@ -355,13 +365,11 @@ UnnamedFile MakeUnnamedFile(int dir, std::span<const std::uint8_t> bytes) {
 
 std::optional<MeasuredFile> PosixFileOps::MeasureFile(const std::string& path, int& error) {
     struct stat st {};
-    const int fd = OpenRegularForReading(path, st, error);
+    std::optional<FileIdentity> link;
+    const int fd = OpenRegularForReading(path, st, error, &link);
     if (fd < 0) return std::nullopt;
     ::close(fd);
-    MeasuredFile measured{static_cast<std::uint64_t>(st.st_size), IdentityOf(st), std::nullopt};
-    struct stat own {};
-    if (::lstat(path.c_str(), &own) == 0 && S_ISLNK(own.st_mode)) measured.link = IdentityOf(own);
-    return measured;
+    return MeasuredFile{static_cast<std::uint64_t>(st.st_size), IdentityOf(st), link};
 }
 
 std::optional<MeasuredFile> PosixFileOps::IdentifyEntry(const std::string& path) {
