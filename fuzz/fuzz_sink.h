@@ -9,6 +9,7 @@
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 #include <memory>
 #include <optional>
 #include <span>
@@ -73,5 +74,21 @@ public:
     void ErrorReport(std::string_view) override {}
     void SetPanel(int, std::string_view) override {}
 };
+
+// Makes the `size` bytes at `data` the current module of `state`, written
+// to a destination that `sink` stands for, and shows `sink` those bytes. The
+// module is an exact-size heap copy, so that reading one byte past the file
+// is caught.
+inline void PutModule(ExtractionState& state, Sink& sink, const std::uint8_t* data, std::size_t size) {
+    state.ModuleImage.reset(new std::uint8_t[size ? size : 1]);
+    if (size) std::memcpy(state.ModuleImage.get(), data, size);
+    state.ModuleSize = size;
+    state.ModuleImageCapacity = size;
+    state.DestDirectory = "/out";
+    state.ModuleName = "fuzz.mod";
+    state.DestHandle = 3;
+    sink.begin = state.ModuleImage.get();
+    sink.end = sink.begin + size;
+}
 
 }  // namespace vorneck::fuzz

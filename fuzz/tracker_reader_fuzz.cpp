@@ -6,7 +6,6 @@
 // inside the file, and AddressSanitizer that no read leaves it.
 #include <algorithm>
 #include <cstdint>
-#include <cstring>
 
 #include "engine/extraction_run.h"
 #include "engine/sample_writer.h"
@@ -15,18 +14,9 @@
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
     vorneck::ExtractionState state;
-    state.ModuleImage.reset(new std::uint8_t[size ? size : 1]);
-    if (size) std::memcpy(state.ModuleImage.get(), data, size);
-    state.ModuleSize = size;
-    state.ModuleImageCapacity = size;
-    state.DestDirectory = "/out";
-    state.ModuleName = "fuzz.mod";
-    state.DestHandle = 3;
-    state.ModuleOutputLimit = vorneck::TrackerOutputBound(size);
-
     vorneck::fuzz::Sink sink;
-    sink.begin = state.ModuleImage.get();
-    sink.end = sink.begin + size;
+    vorneck::fuzz::PutModule(state, sink, data, size);
+    state.ModuleOutputLimit = vorneck::TrackerOutputBound(size);
     sink.bound = state.ModuleOutputLimit;
     sink.moduleBytesOnly = false;
     vorneck::Services services{sink, sink, sink, nullptr};

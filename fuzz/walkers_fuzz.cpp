@@ -3,7 +3,6 @@
 // current module of a run. The sink checks that every sample range handed to
 // the writer lies inside the file, and AddressSanitizer that no read leaves it.
 #include <cstdint>
-#include <cstring>
 
 #include "engine/extraction_run.h"
 #include "engine/sample_writer.h"
@@ -11,20 +10,10 @@
 #include "fuzz/fuzz_sink.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
-    // An exact-size heap copy, so that reading one byte past the file is caught.
     vorneck::ExtractionState state;
-    state.ModuleImage.reset(new std::uint8_t[size ? size : 1]);
-    if (size) std::memcpy(state.ModuleImage.get(), data, size);
-    state.ModuleSize = size;
-    state.ModuleImageCapacity = size;
-    state.DestDirectory = "/out";
-    state.ModuleName = "fuzz.mod";
-    state.PerModuleDirs = size % 2;
-    state.DestHandle = 3;
-
     vorneck::fuzz::Sink sink;
-    sink.begin = state.ModuleImage.get();
-    sink.end = sink.begin + size;
+    vorneck::fuzz::PutModule(state, sink, data, size);
+    state.PerModuleDirs = size % 2;
     sink.bound = size;  // everything one module makes together stays within its size
     vorneck::Services services{sink, sink, sink, nullptr};
 
