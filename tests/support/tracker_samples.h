@@ -1,5 +1,5 @@
 // SPDX-License-Identifier: MIT
-// Samples for the tracker modules the tests build.
+// Samples and small modules of the tracker formats, for the tests.
 #pragma once
 
 #include <cstdint>
@@ -14,6 +14,17 @@ inline demo::TrackerSample Looped(demo::TrackerSample s, demo::Loop loop, std::u
     s.loopStart = start;
     s.loopEnd = end;
     return s;
+}
+
+// A small XM module that loads: one instrument holding one sample, "ok",
+// of 200 frames of an 8-bit sine.
+inline demo::Bytes SmallXm() {
+    demo::TrackerSample s;
+    s.name = "ok";
+    s.values = demo::WaveValues(demo::Wave::Sine, 200, 8);
+    demo::XmRecipe recipe;
+    recipe.instruments = {{"i", {s}}};
+    return demo::BuildXm(recipe);
 }
 
 }  // namespace vorneck::testing
