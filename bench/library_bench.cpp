@@ -14,12 +14,10 @@
 #include <xmp.h>
 
 #include <chrono>
-#include <cstdlib>
-#include <filesystem>
-#include <fstream>
 #include <string>
 #include <vector>
 
+#include "bench/scratch.h"
 #include "demo/module_builder.h"
 #include "extra_formats/module_library.h"
 
@@ -33,19 +31,13 @@ struct FileSet {
 };
 
 std::string Directory() {
-    static const std::string dir = [] {
-        const bool shm = std::filesystem::is_directory("/dev/shm");
-        std::string pattern = std::string(shm ? "/dev/shm" : "/tmp") + "/vorneck-library-bench-XXXXXX";
-        if (!::mkdtemp(pattern.data())) std::abort();
-        return pattern;
-    }();
+    static const std::string dir = vorneck::bench::MakeScratchDirectory("vorneck-library-bench");
     return dir;
 }
 
 void Write(FileSet& set, const std::string& name, const Bytes& bytes) {
     const std::string path = Directory() + "/" + name;
-    std::ofstream(path, std::ios::binary).write(reinterpret_cast<const char*>(bytes.data()),
-                                                 static_cast<std::streamsize>(bytes.size()));
+    vorneck::bench::WriteWholeFile(path, bytes);
     set.paths.push_back(path);
     set.bytes += bytes.size();
 }
@@ -173,11 +165,4 @@ BENCHMARK(DirectRead)->Arg(0)->Arg(1)->UseRealTime()->Unit(benchmark::kMilliseco
 
 }  // namespace
 
-int main(int argc, char** argv) {
-    benchmark::Initialize(&argc, argv);
-    if (benchmark::ReportUnrecognizedArguments(argc, argv)) return 1;
-    benchmark::RunSpecifiedBenchmarks();
-    benchmark::Shutdown();
-    std::filesystem::remove_all(Directory());
-    return 0;
-}
+int main(int argc, char** argv) { return vorneck::bench::RunBenchmarks(argc, argv, Directory); }

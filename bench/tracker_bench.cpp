@@ -8,14 +8,13 @@
 // four-channel walker, the reference), "6CHN" and fifteen-sample MOD, XM,
 // S3M, IT, and IT with 2.14 compression. MB/s counts module bytes.
 #include <benchmark/benchmark.h>
-#include <stdlib.h>
 
 #include <filesystem>
-#include <fstream>
 #include <map>
 #include <string>
 #include <vector>
 
+#include "bench/scratch.h"
 #include "cli/other_formats.h"
 #include "demo/tracker_builder.h"
 #include "engine/extraction_run.h"
@@ -33,12 +32,7 @@ struct Set {
 };
 
 std::string Root() {
-    static const std::string root = [] {
-        const bool shm = std::filesystem::is_directory("/dev/shm");
-        std::string pattern = std::string(shm ? "/dev/shm" : "/tmp") + "/vorneck-tracker-bench-XXXXXX";
-        if (!::mkdtemp(pattern.data())) std::abort();
-        return pattern;
-    }();
+    static const std::string root = vorneck::bench::MakeScratchDirectory("vorneck-tracker-bench");
     return root;
 }
 
@@ -91,8 +85,7 @@ const Set& Files(const std::string& kind) {
     for (int m = 0; m < 16; ++m) {
         const Bytes bytes = Module(kind, m * 3);
         const std::string name = "m" + std::to_string(m) + "." + kind;
-        std::ofstream(set.directory + "/" + name, std::ios::binary)
-            .write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
+        vorneck::bench::WriteWholeFile(set.directory + "/" + name, bytes);
         set.names.push_back(name);
         set.bytes += bytes.size();
     }
@@ -146,11 +139,4 @@ BENCHMARK_CAPTURE(BM_Tracker, it214_library, "it214", true)->Unit(benchmark::kMi
 
 }  // namespace
 
-int main(int argc, char** argv) {
-    benchmark::Initialize(&argc, argv);
-    if (benchmark::ReportUnrecognizedArguments(argc, argv)) return 1;
-    benchmark::RunSpecifiedBenchmarks();
-    benchmark::Shutdown();
-    std::filesystem::remove_all(Root());
-    return 0;
-}
+int main(int argc, char** argv) { return vorneck::bench::RunBenchmarks(argc, argv, Root); }

@@ -71,6 +71,23 @@ Bytes StoredBlocks(const TrackerSample& s, bool unsignedData) {
     return out;
 }
 
+// Each channel as differences from its previous value, left block first
+// (the delta coding of XM and of IT's delta samples).
+Bytes StoredDeltas(const TrackerSample& s) {
+    Bytes out;
+    for (std::uint8_t c = 0; c < s.channels; ++c) {
+        std::int32_t previous = 0;
+        std::vector<std::int32_t> deltas;
+        for (const auto v : Channel(s, c)) {
+            deltas.push_back(s.bits == 8 ? static_cast<std::int8_t>(v - previous)
+                                         : static_cast<std::int16_t>(v - previous));
+            previous = v;
+        }
+        Append(out, StoredLe(deltas, s.bits, false));
+    }
+    return out;
+}
+
 // Writes values LSB first, as the IT sample decompressor reads them.
 class BitWriter {
 public:
@@ -216,17 +233,7 @@ Bytes BuildXm(const XmRecipe& recipe) {
                 Append(data, EncodeAdpcm4(s.values));
                 continue;
             }
-            // Sample data as differences from the previous value, channel by channel.
-            for (std::uint8_t c = 0; c < s.channels; ++c) {
-                std::int32_t previous = 0;
-                std::vector<std::int32_t> deltas;
-                for (const auto v : Channel(s, c)) {
-                    deltas.push_back(s.bits == 8 ? static_cast<std::int8_t>(v - previous)
-                                                 : static_cast<std::int16_t>(v - previous));
-                    previous = v;
-                }
-                Append(data, StoredLe(deltas, s.bits, false));
-            }
+            Append(data, StoredDeltas(s));
         }
         Append(old ? allData : out, data);
     }
@@ -480,16 +487,7 @@ Bytes BuildIt(const ItRecipe& recipe) {
             for (std::uint8_t c = 0; c < s.channels; ++c)
                 Append(out, CompressIt214(Channel(s, c), s.bits, recipe.compression == ItCompression::It215));
         } else if (s.delta) {
-            for (std::uint8_t c = 0; c < s.channels; ++c) {
-                std::int32_t previous = 0;
-                std::vector<std::int32_t> deltas;
-                for (const auto v : Channel(s, c)) {
-                    deltas.push_back(s.bits == 8 ? static_cast<std::int8_t>(v - previous)
-                                                 : static_cast<std::int16_t>(v - previous));
-                    previous = v;
-                }
-                Append(out, StoredLe(deltas, s.bits, false));
-            }
+            Append(out, StoredDeltas(s));
         } else {
             Append(out, StoredBlocks(s, s.unsignedData));
         }

@@ -6,14 +6,16 @@
 // module. The functions the export code calls are defined here under their
 // own names and forward to the library, which is opened on first use by its
 // soname (the one the build was made against).
-#include <dlfcn.h>
 #include <openssl/evp.h>
 #include <sndfile.h>
 
 #include <cstdio>
-#include <mutex>
+
+#include "late_binding/late_library.h"
 
 namespace {
+
+using vorneck::LateLibrary;
 
 struct Sndfile {
     decltype(&::sf_open_virtual) open_virtual = nullptr;
@@ -35,50 +37,37 @@ struct Crypto {
     bool complete = false;
 };
 
-template <typename F>
-void Find(void* library, const char* name, F& into, bool& complete) {
-    into = library ? reinterpret_cast<F>(::dlsym(library, name)) : nullptr;
-    if (!into) complete = false;
-}
-
 const Sndfile& LoadSndfile() {
-    static Sndfile s;
-    static std::once_flag once;
-    std::call_once(once, [] {
-        void* library = ::dlopen(VORNECK_SNDFILE_SONAME, RTLD_NOW | RTLD_LOCAL);
-        s.complete = true;
-        Find(library, "sf_open_virtual", s.open_virtual, s.complete);
-        Find(library, "sf_close", s.close, s.complete);
-        Find(library, "sf_write_raw", s.write_raw, s.complete);
-        Find(library, "sf_writef_short", s.writef_short, s.complete);
-        Find(library, "sf_set_string", s.set_string, s.complete);
-        Find(library, "sf_strerror", s.strerror, s.complete);
-        Find(library, "sf_error_number", s.error_number, s.complete);
-        Find(library, "sf_command", s.command, s.complete);
-        Find(library, "sf_format_check", s.format_check, s.complete);
-        if (!s.complete) {
-            const char* why = ::dlerror();
-            std::snprintf(s.failure, sizeof s.failure, "%s cannot be used: %s", VORNECK_SNDFILE_SONAME,
-                          why ? why : "a function is missing");
-        }
-    });
+    static const Sndfile s = [] {
+        Sndfile loaded;
+        LateLibrary library(VORNECK_SNDFILE_SONAME);
+        library.Find("sf_open_virtual", loaded.open_virtual);
+        library.Find("sf_close", loaded.close);
+        library.Find("sf_write_raw", loaded.write_raw);
+        library.Find("sf_writef_short", loaded.writef_short);
+        library.Find("sf_set_string", loaded.set_string);
+        library.Find("sf_strerror", loaded.strerror);
+        library.Find("sf_error_number", loaded.error_number);
+        library.Find("sf_command", loaded.command);
+        library.Find("sf_format_check", loaded.format_check);
+        loaded.complete = library.Complete();
+        if (!loaded.complete) std::snprintf(loaded.failure, sizeof loaded.failure, "%s", library.Failure().c_str());
+        return loaded;
+    }();
     return s;
 }
 
 const Crypto& LoadCrypto() {
-    static Crypto c;
-    static std::once_flag once;
-    std::call_once(once, [] {
-        void* library = ::dlopen(VORNECK_CRYPTO_SONAME, RTLD_NOW | RTLD_LOCAL);
-        c.complete = true;
-        Find(library, "EVP_Digest", c.digest, c.complete);
-        Find(library, "EVP_sha256", c.sha256, c.complete);
-        if (!c.complete) {
-            // The hash is left empty by its caller; say once why.
-            const char* why = ::dlerror();
-            std::fprintf(stderr, "%s cannot be used: %s\n", VORNECK_CRYPTO_SONAME, why ? why : "a function is missing");
-        }
-    });
+    static const Crypto c = [] {
+        Crypto loaded;
+        LateLibrary library(VORNECK_CRYPTO_SONAME);
+        library.Find("EVP_Digest", loaded.digest);
+        library.Find("EVP_sha256", loaded.sha256);
+        loaded.complete = library.Complete();
+        // The hash is left empty by its caller; say once why.
+        if (!loaded.complete) std::fprintf(stderr, "%s\n", library.Failure().c_str());
+        return loaded;
+    }();
     return c;
 }
 

@@ -5,11 +5,11 @@
 // to the library never loads it.
 #include "extra_formats/late_binding.h"
 
-#include <dlfcn.h>
 #include <xmp.h>
 
 #include <cerrno>
-#include <mutex>
+
+#include "late_binding/late_library.h"
 
 namespace {
 
@@ -21,23 +21,17 @@ struct Xmp {
     bool complete = false;
 };
 
-template <typename F>
-void Find(void* library, const char* name, F& into, bool& complete) {
-    into = library ? reinterpret_cast<F>(::dlsym(library, name)) : nullptr;
-    if (!into) complete = false;
-}
-
 const Xmp& LoadXmp() {
-    static Xmp x;
-    static std::once_flag once;
-    std::call_once(once, [] {
-        void* library = ::dlopen(VORNECK_XMP_SONAME, RTLD_NOW | RTLD_LOCAL);
-        x.complete = true;
-        Find(library, "xmp_test_module", x.test_module, x.complete);
-        Find(library, "xmp_create_context", x.create_context, x.complete);
-        Find(library, "xmp_load_module", x.load_module, x.complete);
-        Find(library, "xmp_get_module_info", x.get_module_info, x.complete);
-    });
+    static const Xmp x = [] {
+        Xmp loaded;
+        vorneck::LateLibrary library(VORNECK_XMP_SONAME);
+        library.Find("xmp_test_module", loaded.test_module);
+        library.Find("xmp_create_context", loaded.create_context);
+        library.Find("xmp_load_module", loaded.load_module);
+        library.Find("xmp_get_module_info", loaded.get_module_info);
+        loaded.complete = library.Complete();
+        return loaded;
+    }();
     return x;
 }
 

@@ -12,6 +12,7 @@
 
 #include <cstdlib>
 #include <fstream>
+#include <sstream>
 #include <stdexcept>
 
 #include "cli/cli_app.h"
@@ -107,6 +108,13 @@ std::vector<nlohmann::json> ManifestLines(const std::string& path) {
     std::vector<nlohmann::json> lines;
     std::ifstream in(path);
     for (std::string line; std::getline(in, line);) lines.push_back(nlohmann::json::parse(line));
+    return lines;
+}
+
+std::vector<std::string> Lines(const std::string& text) {
+    std::vector<std::string> lines;
+    std::istringstream in(text);
+    for (std::string line; std::getline(in, line);) lines.push_back(line);
     return lines;
 }
 

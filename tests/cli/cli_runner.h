@@ -37,4 +37,7 @@ CliResult RunInProcess(std::vector<std::string> args);
 // The lines of a manifest file, each parsed.
 std::vector<nlohmann::json> ManifestLines(const std::string& path);
 
+// The lines of what a program printed, without their line ends.
+std::vector<std::string> Lines(const std::string& text);
+
 }  // namespace vorneck::testing

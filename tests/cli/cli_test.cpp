@@ -16,7 +16,6 @@
 #include <map>
 #include <filesystem>
 #include <set>
-#include <sstream>
 
 #include "cli/cli_app.h"
 #include "tests/cli/cli_runner.h"
@@ -29,6 +28,7 @@ using demo::Bytes;
 using testing::CliResult;
 using testing::CliSpawn;
 using testing::FilesIn;
+using testing::Lines;
 using testing::ReadAll;
 using testing::RunBinary;
 using testing::RunInProcess;
@@ -39,13 +39,6 @@ Bytes Mod(std::size_t samples, const std::string& signature = "M.K.") {
     recipe.signature = signature;
     for (std::size_t i = 0; i < samples; ++i) recipe.samples.push_back({"", Bytes(10 + i, 1)});
     return demo::BuildMod(recipe);
-}
-
-std::vector<std::string> Lines(const std::string& text) {
-    std::vector<std::string> lines;
-    std::istringstream in(text);
-    for (std::string line; std::getline(in, line);) lines.push_back(line);
-    return lines;
 }
 
 TEST(CliChecks, TheDestinationIsCheckedFirst) {

@@ -15,7 +15,6 @@
 #include <chrono>
 #include <filesystem>
 #include <fstream>
-#include <sstream>
 #include <thread>
 
 #include "cli/escape.h"
@@ -31,6 +30,7 @@ using demo::Bytes;
 using testing::CliResult;
 using testing::CliSpawn;
 using testing::FilesIn;
+using testing::Lines;
 using testing::ReadAll;
 using testing::RunBinary;
 using testing::TempDir;
@@ -41,13 +41,6 @@ Bytes NamedMod(const std::vector<std::string>& names) {
     for (std::size_t i = 0; i < names.size(); ++i)
         recipe.samples.push_back({names[i], Bytes(10 + i, static_cast<std::uint8_t>(i + 1))});
     return demo::BuildMod(recipe);
-}
-
-std::vector<std::string> Lines(const std::string& text) {
-    std::vector<std::string> lines;
-    std::istringstream in(text);
-    for (std::string line; std::getline(in, line);) lines.push_back(line);
-    return lines;
 }
 
 bool HasTemporaryFile(const std::string& directory) {

@@ -8,6 +8,7 @@
 #include "engine/sample_decoding.h"
 #include "engine/tracker_formats.h"
 #include "tests/support/engine_fixtures.h"
+#include "tests/support/tracker_samples.h"
 
 namespace vorneck {
 namespace {
@@ -16,6 +17,7 @@ using demo::Bytes;
 using demo::Loop;
 using demo::TrackerSample;
 using testing::ListOf;
+using testing::Looped;
 using testing::RunHarness;
 using testing::TempDir;
 
@@ -26,13 +28,6 @@ TrackerSample Sample(std::uint8_t bits, std::size_t frames, std::uint8_t channel
     s.bits = bits;
     s.channels = channels;
     s.values = demo::WaveValues(wave, frames, bits, channels, 37, seed);
-    return s;
-}
-
-TrackerSample Looped(TrackerSample s, Loop loop, std::uint32_t start, std::uint32_t end) {
-    s.loop = loop;
-    s.loopStart = start;
-    s.loopEnd = end;
     return s;
 }
 

@@ -9,6 +9,7 @@
 
 #include "export/audio_export.h"
 #include "tests/export/audio_readback.h"
+#include "tests/export/stored_pcm.h"
 
 namespace vorneck {
 namespace {
@@ -31,22 +32,8 @@ int Value(std::size_t i, std::size_t c, std::uint8_t bits) {
 
 // Stored as `encoding` says.
 Bytes StoredSample(const SampleEncoding& encoding, std::uint64_t frames) {
-    const std::size_t width = encoding.bits / 8u, channels = encoding.channels;
-    Bytes out(frames * channels * width);
-    for (std::size_t i = 0; i < frames; ++i) {
-        for (std::size_t c = 0; c < channels; ++c) {
-            const int bias = encoding.isSigned ? 0 : 1 << (encoding.bits - 1);
-            const auto unit = static_cast<std::uint16_t>(Value(i, c, encoding.bits) + bias);
-            const std::size_t slot = encoding.interleaved ? i * channels + c : c * frames + i;
-            if (width == 1) {
-                out[slot] = static_cast<std::uint8_t>(unit);
-            } else {
-                out[2 * slot + (encoding.bigEndian ? 0 : 1)] = static_cast<std::uint8_t>(unit >> 8);
-                out[2 * slot + (encoding.bigEndian ? 1 : 0)] = static_cast<std::uint8_t>(unit);
-            }
-        }
-    }
-    return out;
+    return testing::StoredPcm(encoding, frames,
+                              [&](std::size_t i, std::size_t c) { return Value(i, c, encoding.bits); });
 }
 
 using Case = std::tuple<AudioFormat, std::uint8_t, Layout, std::uint64_t, LoopMode>;

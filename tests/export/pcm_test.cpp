@@ -5,6 +5,7 @@
 
 #include "export/audio_export.h"
 #include "export/text_fields.h"
+#include "tests/export/stored_pcm.h"
 
 namespace vorneck {
 namespace {
@@ -13,22 +14,7 @@ using Bytes = std::vector<std::uint8_t>;
 
 // Stores `frames` (signed values, interleaved) the way `encoding` says.
 Bytes Store(const SampleEncoding& encoding, const std::vector<std::vector<int>>& frames) {
-    const std::size_t width = encoding.bits / 8u, channels = encoding.channels, count = frames.size();
-    Bytes out(count * channels * width);
-    for (std::size_t i = 0; i < count; ++i) {
-        for (std::size_t c = 0; c < channels; ++c) {
-            const int bias = encoding.isSigned ? 0 : 1 << (encoding.bits - 1);
-            const auto unit = static_cast<std::uint16_t>(frames[i][c] + bias);
-            const std::size_t slot = encoding.interleaved ? i * channels + c : c * count + i;
-            if (width == 1) {
-                out[slot] = static_cast<std::uint8_t>(unit);
-            } else {
-                out[2 * slot + (encoding.bigEndian ? 0 : 1)] = static_cast<std::uint8_t>(unit >> 8);
-                out[2 * slot + (encoding.bigEndian ? 1 : 0)] = static_cast<std::uint8_t>(unit);
-            }
-        }
-    }
-    return out;
+    return testing::StoredPcm(encoding, frames.size(), [&](std::size_t i, std::size_t c) { return frames[i][c]; });
 }
 
 TEST(DecodedPcm, EveryEncodingToEveryTarget) {

@@ -21,11 +21,11 @@
 #include <thread>
 #include <vector>
 
-#include "demo/tracker_builder.h"
 #include "extra_formats/module_library.h"
 #include "extra_formats/module_library_testing.h"
 #include "extra_formats/record_stream.h"
 #include "tests/support/engine_fixtures.h"
+#include "tests/support/tracker_samples.h"
 
 namespace vorneck {
 namespace {
@@ -89,12 +89,7 @@ std::vector<std::uint8_t> AnswerHead(std::uint64_t frames) {
 class ChildFailures : public ::testing::Test {
 protected:
     void SetUp() override {
-        demo::TrackerSample s;
-        s.name = "ok";
-        s.values = demo::WaveValues(demo::Wave::Sine, 200, 8);
-        demo::XmRecipe recipe;
-        recipe.instruments = {{"i", {s}}};
-        module_ = dir_.Write("good.xm", demo::BuildXm(recipe));
+        module_ = dir_.Write("good.xm", testing::SmallXm());
         descriptors_ = OpenDescriptors();
         // A wall-clock limit short enough for tests, below the CPU limit so
         // that a spinning child meets it first too.

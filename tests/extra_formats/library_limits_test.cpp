@@ -8,24 +8,17 @@
 #include <chrono>
 #include <thread>
 
-#include "demo/tracker_builder.h"
 #include "extra_formats/module_library.h"
 #include "extra_formats/module_library_testing.h"
 #include "tests/support/engine_fixtures.h"
+#include "tests/support/tracker_samples.h"
 
 namespace vorneck {
 namespace {
 
 using Clock = std::chrono::steady_clock;
 
-std::string GoodModule(const testing::TempDir& dir) {
-    demo::TrackerSample s;
-    s.name = "ok";
-    s.values = demo::WaveValues(demo::Wave::Sine, 200, 8);
-    demo::XmRecipe recipe;
-    recipe.instruments = {{"i", {s}}};
-    return dir.Write("good.xm", demo::BuildXm(recipe));
-}
+std::string GoodModule(const testing::TempDir& dir) { return dir.Write("good.xm", testing::SmallXm()); }
 
 TEST(LibraryTimeLimit, AChildThatWaitsIsNotChargedForTheWait) {
     // As on a loaded machine: the load takes longer than the limit in wall

@@ -12,6 +12,7 @@
 #include "extra_formats/module_library.h"
 #include "extra_formats/module_library_testing.h"
 #include "tests/support/engine_fixtures.h"
+#include "tests/support/tracker_samples.h"
 
 namespace vorneck {
 namespace {
@@ -19,6 +20,7 @@ namespace {
 using demo::Loop;
 using demo::TrackerSample;
 using demo::Wave;
+using testing::Looped;
 
 TrackerSample Sample(std::string name, Wave wave, std::size_t frames, std::uint8_t bits, std::uint8_t channels = 1) {
     TrackerSample s;
@@ -26,13 +28,6 @@ TrackerSample Sample(std::string name, Wave wave, std::size_t frames, std::uint8
     s.bits = bits;
     s.channels = channels;
     s.values = demo::WaveValues(wave, frames, bits, channels, 24 + frames % 17);
-    return s;
-}
-
-TrackerSample Looped(TrackerSample s, Loop loop, std::uint32_t start, std::uint32_t end) {
-    s.loop = loop;
-    s.loopStart = start;
-    s.loopEnd = end;
     return s;
 }
 

@@ -13,6 +13,7 @@
 #include <memory>
 
 #include "dlg_test_support.h"
+#include "program_windows.h"
 #include "ui/Main.h"
 #include "ui/about.h"
 #include "ui/desktop_windows.h"
@@ -60,22 +61,11 @@ void AnswerNextBox(std::function<void(QMessageBox*)> inspect) {
 
 }  // namespace
 
-class TestDesktopWindows : public QObject {
+class TestDesktopWindows : public ProgramWindowsTest {
     Q_OBJECT
 
 private:
-    QTemporaryDir work_;
-    QString savedDirectory_;
-    vorneck::ExtractionState state_;
     vorneck::MinimisedModalGuard guard_;
-    std::unique_ptr<TForm1> form1_;
-    std::unique_ptr<TForm2> form2_;
-    std::unique_ptr<TAboutBox> about_;
-
-    bool ActivateMain() {
-        form1_->activateWindow();
-        return QTest::qWaitForWindowActive(form1_.get());
-    }
 
     static void VerifyFrameCentred(const QWidget* window) {
         const QRect area = window->screen()->availableGeometry();
@@ -94,21 +84,12 @@ private slots:
         savedDirectory_ = QDir::currentPath();
         QVERIFY(QDir::setCurrent(work_.path()));
         qApp->installEventFilter(&guard_);
-        state_.Reset();
-        form1_ = std::make_unique<TForm1>(state_);
-        form2_ = std::make_unique<TForm2>(*form1_, state_);
-        about_ = std::make_unique<TAboutBox>(*form1_);
-        vorneck::ConnectDialogs(*form1_, *form2_, *about_);
+        MakeWindows();
         form1_->show();
         QVERIFY(ActivateMain());
     }
 
-    void cleanupTestCase() {
-        about_.reset();
-        form2_.reset();
-        form1_.reset();
-        QDir::setCurrent(savedDirectory_);
-    }
+    void cleanupTestCase() { CloseWindows(); }
 
     void facesByDevicePixelRatio() {
         // At 1 the bitmap face, as the layouts were drawn for.

@@ -19,6 +19,7 @@
 
 #include "demo/module_builder.h"
 #include "dlg_test_support.h"
+#include "program_windows.h"
 #include "ui/Main.h"
 #include "ui/about.h"
 #include "ui/controls.h"
@@ -33,26 +34,13 @@ using vorneck::TForm1;
 using Action = std::function<void(TForm1&, TForm2&)>;
 Q_DECLARE_METATYPE(Action)
 
-class TestDialogIntegration : public QObject {
+class TestDialogIntegration : public ProgramWindowsTest {
     Q_OBJECT
 
 private:
-    QTemporaryDir work_;
-    QString savedDirectory_;
-    vorneck::ExtractionState state_;
-    std::unique_ptr<TForm1> form1_;
-    std::unique_ptr<TForm2> form2_;
-    std::unique_ptr<TAboutBox> about_;
-
     static void Touch(const QString& path) {
         QFile file(path);
         QVERIFY(file.open(QIODevice::WriteOnly));
-    }
-
-    // The user comes back to the main window.
-    bool ActivateMain() {
-        form1_->activateWindow();
-        return QTest::qWaitForWindowActive(form1_.get());
     }
 
     QString ListDirectory() const { return QString::fromStdString(form1_->FileListBox1->Directory()); }
@@ -104,23 +92,14 @@ private slots:
         savedDirectory_ = QDir::currentPath();
         QVERIFY(QDir::setCurrent(root.filePath("start")));
 
-        state_.Reset();
-        form1_ = std::make_unique<TForm1>(state_);
-        form2_ = std::make_unique<TForm2>(*form1_, state_);
-        about_ = std::make_unique<TAboutBox>(*form1_);
-        vorneck::ConnectDialogs(*form1_, *form2_, *about_);
+        MakeWindows();
         QVERIFY(!form2_->isVisible());
         QVERIFY(!about_->isVisible());
         form1_->show();
         QVERIFY(ActivateMain());
     }
 
-    void cleanupTestCase() {
-        about_.reset();
-        form2_.reset();
-        form1_.reset();
-        QDir::setCurrent(savedDirectory_);
-    }
+    void cleanupTestCase() { CloseWindows(); }
 
     void chooserOpensFromEveryOpenerAndClosesEveryWay_data() {
         QTest::addColumn<Action>("open");
