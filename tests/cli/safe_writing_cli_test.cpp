@@ -304,6 +304,24 @@ TEST(CliSignals, TheModuleLibrarysDirectoryGoesWithTheProgram) {
     }
 }
 
+TEST(CliSignals, AProgramEndedByAClosedOutputLeavesNoLibraryDirectory) {
+    // The module library has been used (the first file is none of the
+    // engine's formats), then the records meet a reader that went away: the
+    // program ends by SIGPIPE, which it does not handle, and its private
+    // directory must not outlive it.
+    TempDir tmp;
+    TempDir src;
+    TempDir out;
+    src.Write("a.bin", Bytes(100, 'p'));
+    src.Write("b.mod", NamedMod({"one"}));
+    CliSpawn spawn{{"-a", "-n", "-o", out.path(), src.path()}};
+    spawn.closeStdout = true;
+    spawn.env = {{"TMPDIR", tmp.path()}};
+    const CliResult r = RunBinary(spawn);
+    EXPECT_EQ(r.signal, SIGPIPE) << r.err;
+    EXPECT_TRUE(std::filesystem::is_empty(tmp.path())) << "the module library's directory was left behind";
+}
+
 // --- Messages say what happened, and names cannot steer the terminal -------
 
 TEST(CliMessages, SayWhatHappened) {
