@@ -321,6 +321,24 @@ TEST(CliExport, WithoutHashesNoSampleIsTakenForACopy) {
     }
 }
 
+TEST(CliExport, AnUnusableAudioLibraryIsNamedAsTheReason) {
+    TempDir lib;
+    lib.Write(VORNECK_SNDFILE_SONAME, Bytes(10, 'x'));
+    TempDir src;
+    demo::ModRecipe recipe;
+    recipe.samples = {{"", Bytes(100, 1)}};
+    const auto module = src.Write("a.mod", demo::BuildMod(recipe));
+    TempDir out;
+    testing::CliSpawn spawn{{"-q", "-f", "wav", "-o", out.path(), module}};
+    spawn.env = {{"LD_LIBRARY_PATH", lib.path()}};
+    const auto r = RunBinary(spawn);
+    EXPECT_EQ(r.status, 1);
+    const std::string expected =
+        "Failed to create: " + out / "0_a.mod.wav" + " (" + VORNECK_SNDFILE_SONAME + " cannot be used: ";
+    EXPECT_EQ(r.err.substr(0, expected.size()), expected) << r.err;
+    EXPECT_TRUE(FilesIn(out.path()).empty());
+}
+
 TEST(CliExport, TheManifestNeverReplacesAModuleOfTheRun) {
     TempDir src;
     TempDir out;
