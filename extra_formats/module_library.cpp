@@ -82,16 +82,20 @@ std::atomic<bool> gTempRecorded{false};
 char gTempPath[4096];
 
 // Async-signal-safe: kills and reaps the running child, empties the
-// directory by raw getdents64 and removes it.
+// directory by raw getdents64 and removes it. The records are only read,
+// never claimed: a second signal that interrupts this handler runs it again
+// in full before it ends the program, so that the first one's unfinished
+// work is done all the same.
 void RemoveLibraryTempOnInterrupt() {
-    if (const pid_t child = gRunningChild.exchange(0); child > 0) {
+    if (const pid_t child = gRunningChild.load(); child > 0) {
         ::kill(-child, SIGKILL);
         ::kill(child, SIGKILL);
         int status = 0;
         while (::waitpid(child, &status, 0) < 0 && errno == EINTR) {
         }
+        gRunningChild.store(0);  // reaped: its pid is no longer ours to kill
     }
-    if (!gTempRecorded.exchange(false)) return;
+    if (!gTempRecorded.load()) return;
     const int dir = ::open(gTempPath, O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
     if (dir >= 0) {
         alignas(8) char buffer[4096];
