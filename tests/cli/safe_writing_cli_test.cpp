@@ -335,6 +335,10 @@ TEST(CliSignals, ASecondSignalDuringTheCleanupFinishesIt) {
         ready = std::filesystem::exists(readyFile);
         if (!ready) std::this_thread::sleep_for(std::chrono::milliseconds(10));
     }
+    if (!ready) {
+        ::kill(pid, SIGKILL);
+        ::waitpid(pid, nullptr, 0);
+    }
     ASSERT_TRUE(ready);
     std::string privateDir;
     std::ifstream(readyFile) >> privateDir;
