@@ -41,8 +41,10 @@ PreparedSample CliSampleOutput::Prepare(const SampleContext& sample, std::span<c
     const std::span<const std::uint8_t> rawBytes = converted ? std::span<const std::uint8_t>(raw) : stored;
 
     pendingHash_.clear();
-    if (dedupe_) {
-        pendingHash_ = Sha256Hex(rawBytes);
+    // Without a hash (libcrypto could not be loaded, which was said) no
+    // sample is known to be a copy: each is written.
+    if (dedupe_) pendingHash_ = Sha256Hex(rawBytes);
+    if (!pendingHash_.empty()) {
         if (format_ != AudioFormat::Raw) {
             // An audio file carries more than the bytes: samples that share
             // them but not their rate, loop or layout (one wave under

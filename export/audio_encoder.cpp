@@ -9,6 +9,7 @@
 
 #include "export/audio_export.h"
 #include "export/iff_fixups.h"
+#include "export/late_binding.h"
 #include "export/text_fields.h"
 
 namespace vorneck {
@@ -289,6 +290,11 @@ bool EncodeAudio(AudioFormat format, const SampleInfo& sample, const ModuleInfo&
     const std::string name = CleanName(sample.name);
     const std::string song = CleanName(module.songName);
 
+    // A library that cannot be loaded is the reason, not the sample.
+    if (const char* problem = AudioLibraryProblem()) {
+        error = problem;
+        return false;
+    }
     SF_INFO info{};
     info.samplerate = static_cast<int>(rate);
     info.channels = encoding.channels;

@@ -6,6 +6,8 @@
 // module. The functions the export code calls are defined here under their
 // own names and forward to the library, which is opened on first use by its
 // soname (the one the build was made against).
+#include "export/late_binding.h"
+
 #include <openssl/evp.h>
 #include <sndfile.h>
 
@@ -72,6 +74,15 @@ const Crypto& LoadCrypto() {
 }
 
 }  // namespace
+
+namespace vorneck {
+
+const char* AudioLibraryProblem() {
+    const Sndfile& s = LoadSndfile();
+    return s.complete ? nullptr : s.failure;
+}
+
+}  // namespace vorneck
 
 extern "C" {
 

@@ -8,6 +8,7 @@
 #include <sys/syscall.h>
 #include <sys/wait.h>
 #include <unistd.h>
+#include <pthread.h>
 #include <xmp.h>
 
 #include <algorithm>
@@ -81,16 +82,20 @@ std::atomic<bool> gTempRecorded{false};
 char gTempPath[4096];
 
 // Async-signal-safe: kills and reaps the running child, empties the
-// directory by raw getdents64 and removes it.
+// directory by raw getdents64 and removes it. The records are only read,
+// never claimed: a second signal that interrupts this handler runs it again
+// in full before it ends the program, so that the first one's unfinished
+// work is done all the same.
 void RemoveLibraryTempOnInterrupt() {
-    if (const pid_t child = gRunningChild.exchange(0); child > 0) {
+    if (const pid_t child = gRunningChild.load(); child > 0) {
         ::kill(-child, SIGKILL);
         ::kill(child, SIGKILL);
         int status = 0;
         while (::waitpid(child, &status, 0) < 0 && errno == EINTR) {
         }
+        gRunningChild.store(0);  // reaped: its pid is no longer ours to kill
     }
-    if (!gTempRecorded.exchange(false)) return;
+    if (!gTempRecorded.load()) return;
     const int dir = ::open(gTempPath, O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
     if (dir >= 0) {
         alignas(8) char buffer[4096];
@@ -117,9 +122,11 @@ void RemoveLibraryTempOnInterrupt() {
     ::rmdir(gTempPath);
 }
 
-// A private directory for the library's temporary files: made on first use
-// (in TMPDIR, else /tmp), emptied after every load, so that nothing a killed
-// child was unpacking stays behind, and removed when the program ends.
+// A private directory for the library's temporary files: made for each load
+// (in TMPDIR, else /tmp) and emptied and removed after it, so that nothing a
+// killed child was unpacking stays behind, and nothing at all between loads:
+// a program ended by a signal it does not clean up after (SIGPIPE, when its
+// standard output's reader goes away) leaves no directory behind.
 class TempDirectory {
 public:
     ~TempDirectory() {
@@ -142,8 +149,15 @@ public:
         if (path_.empty()) {
             const char* base = std::getenv("TMPDIR");
             std::string pattern = (base && *base ? std::string(base) : std::string("/tmp")) + "/vorneck-xmp-XXXXXX";
+            // No interrupt between making the directory and recording it
+            // for the handler.
+            sigset_t all;
+            sigset_t previous;
+            ::sigfillset(&all);
+            ::pthread_sigmask(SIG_BLOCK, &all, &previous);
             if (::mkdtemp(pattern.data())) {
                 path_ = pattern;
+                used_ = pattern;
                 if (path_.size() < sizeof gTempPath) {
                     std::memcpy(gTempPath, path_.c_str(), path_.size() + 1);
                     gTempRecorded = true;
@@ -152,11 +166,22 @@ public:
             } else {
                 error = errno;
             }
+            ::pthread_sigmask(SIG_SETMASK, &previous, nullptr);
         }
         return path_;
     }
 
-    const std::string& path() const { return path_; }
+    // The directory of the latest load (gone again once it ended).
+    const std::string& path() const { return used_; }
+
+    // Empties and removes the directory; the next load makes a new one.
+    void Remove() {
+        Clear();
+        if (path_.empty()) return;
+        ::rmdir(path_.c_str());
+        gTempRecorded = false;
+        path_.clear();
+    }
 
     void Clear() {
         if (path_.empty()) return;
@@ -179,6 +204,7 @@ public:
 
 private:
     std::string path_;
+    std::string used_;
 };
 
 // One load at a time: a child must not inherit another child's pipe, and
@@ -420,9 +446,9 @@ LibraryResult Load(const std::string& path, const LibraryLimits& limits, const s
     int tempError = 0;
     const std::string temp = sharedTemp.Get(tempError);
     if (temp.empty()) return Fail(LibraryStatus::Failed, "cannot create a temporary directory: " + Errno(tempError));
-    struct ClearAfter {
-        ~ClearAfter() { sharedTemp.Clear(); }
-    } clearAfter;
+    struct RemoveAfter {
+        ~RemoveAfter() { sharedTemp.Remove(); }
+    } removeAfter;
 
     int ends[2];
     if (::pipe2(ends, O_CLOEXEC) != 0) return Fail(LibraryStatus::Failed, "cannot create a pipe: " + Errno(errno));

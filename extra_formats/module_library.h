@@ -9,8 +9,8 @@
 //
 // The caller must not reap children it did not start (no waitpid(-1, ...)
 // in a SIGCHLD handler). Calls from several threads are served one at a
-// time. The children unpack packed files into one private directory under
-// TMPDIR, emptied after every load and removed when the program exits.
+// time. Each child unpacks packed files into a private directory under
+// TMPDIR, made for its load and emptied and removed after it.
 #pragma once
 
 #include <chrono>

@@ -18,8 +18,9 @@ LibraryResult LoadWithChildHook(const std::string& path, const LibraryLimits& li
 // Whether the child's address-space limit is applied in this build.
 bool MemoryLimitApplies();
 
-// The directory the children unpack into (made on the first load, in the
-// TMPDIR of that moment); empty before.
+// The directory the latest load's child unpacked into (made for that load,
+// in the TMPDIR of that moment, and removed after it); empty before the
+// first load.
 std::string LibraryTempDirectory();
 
 }  // namespace vorneck::library

@@ -59,6 +59,7 @@ CliResult RunBinary(const CliSpawn& spawn) {
             struct rlimit limit {spawn.fileSizeLimit, spawn.fileSizeLimit};
             ::setrlimit(RLIMIT_FSIZE, &limit);
         }
+        for (const auto& [name, value] : spawn.env) ::setenv(name.c_str(), value.c_str(), 1);
         std::vector<char*> argv;
         std::string program = VORNECK_CLI_PATH;
         argv.push_back(program.data());

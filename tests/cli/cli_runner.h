@@ -6,6 +6,7 @@
 #include <nlohmann/json.hpp>
 #include <cstdint>
 #include <string>
+#include <utility>
 #include <vector>
 
 namespace vorneck::testing {
@@ -25,6 +26,7 @@ struct CliSpawn {
     bool stderrOnTerminal = false;   // standard error is a pseudo-terminal
     std::string cwd = {};
     std::uint64_t fileSizeLimit = 0;  // RLIMIT_FSIZE of the program, when set
+    std::vector<std::pair<std::string, std::string>> env = {};  // variables set for the program
 };
 
 // The binary built with the tests.

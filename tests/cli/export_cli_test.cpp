@@ -299,6 +299,46 @@ TEST(CliExport, ASkippedDuplicateKeepsTheNamesAfterIt) {
     EXPECT_EQ(ReadAll(out / "1_b.mod"), Bytes(30, 3));
 }
 
+TEST(CliExport, WithoutHashesNoSampleIsTakenForACopy) {
+    // A libcrypto that cannot be loaded leaves every sample without a hash:
+    // none can be known as a copy, so every one is written, in raw form and
+    // as audio files alike.
+    TempDir lib;
+    lib.Write(VORNECK_CRYPTO_SONAME, Bytes(10, 'x'));
+    TempDir src;
+    demo::ModRecipe recipe;
+    recipe.samples = {{"", Bytes(100, 1)}, {"", Bytes(50, 2)}, {"", Bytes(70, 3)}};
+    const auto module = src.Write("a.mod", demo::BuildMod(recipe));
+    for (const std::string format : {"raw", "wav"}) {
+        TempDir out;
+        testing::CliSpawn spawn{{"-q", "--dedupe", "-f", format, "-o", out.path(), module}};
+        spawn.env = {{"LD_LIBRARY_PATH", lib.path()}};
+        const auto r = RunBinary(spawn);
+        EXPECT_NE(r.err.find(std::string(VORNECK_CRYPTO_SONAME) + " cannot be used"), std::string::npos) << r.err;
+        const std::string ext = format == "raw" ? "" : ".wav";
+        EXPECT_EQ(FilesIn(out.path()), (std::vector<std::string>{"0_a.mod" + ext, "1_a.mod" + ext, "2_a.mod" + ext}))
+            << format;
+    }
+}
+
+TEST(CliExport, AnUnusableAudioLibraryIsNamedAsTheReason) {
+    TempDir lib;
+    lib.Write(VORNECK_SNDFILE_SONAME, Bytes(10, 'x'));
+    TempDir src;
+    demo::ModRecipe recipe;
+    recipe.samples = {{"", Bytes(100, 1)}};
+    const auto module = src.Write("a.mod", demo::BuildMod(recipe));
+    TempDir out;
+    testing::CliSpawn spawn{{"-q", "-f", "wav", "-o", out.path(), module}};
+    spawn.env = {{"LD_LIBRARY_PATH", lib.path()}};
+    const auto r = RunBinary(spawn);
+    EXPECT_EQ(r.status, 1);
+    const std::string expected =
+        "Failed to create: " + out / "0_a.mod.wav" + " (" + VORNECK_SNDFILE_SONAME + " cannot be used: ";
+    EXPECT_EQ(r.err.substr(0, expected.size()), expected) << r.err;
+    EXPECT_TRUE(FilesIn(out.path()).empty());
+}
+
 TEST(CliExport, TheManifestNeverReplacesAModuleOfTheRun) {
     TempDir src;
     TempDir out;

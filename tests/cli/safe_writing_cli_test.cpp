@@ -297,6 +297,72 @@ TEST(CliSignals, TheModuleLibrarysDirectoryGoesWithTheProgram) {
     }
 }
 
+TEST(CliSignals, ASecondSignalDuringTheCleanupFinishesIt) {
+    // Ctrl+C, then a kill while the first handler is still emptying the
+    // library's directory: the second handler ends the program, and must
+    // not leave the rest of the directory behind.
+    TempDir tmp;
+    TempDir src;
+    const auto file = src.Write("packed.bin", Bytes(100, 'p'));
+    const std::string readyFile = src / "ready";
+    const pid_t pid = ::fork();
+    if (pid == 0) {
+        ::setenv("TMPDIR", tmp.path().c_str(), 1);
+        InstallInterruptCleanup();
+        // The library's child leaves many files to remove, then hangs.
+        library::LoadWithChildHook(file, LibraryLimits{}, [&](int) {
+            const std::string privateDir = std::getenv("TMPDIR");
+            for (int i = 0; i < 20000; ++i) {
+                const std::string name = privateDir + "/part" + std::to_string(i);
+                const int fd = ::open(name.c_str(), O_WRONLY | O_CREAT | O_CLOEXEC, 0600);
+                if (fd >= 0) ::close(fd);
+            }
+            std::ofstream(readyFile + ".tmp") << privateDir;
+            std::filesystem::rename(readyFile + ".tmp", readyFile);
+            for (;;) ::pause();
+        });
+        ::_exit(0);
+    }
+    bool ready = false;
+    for (int i = 0; i < 3000 && !ready; ++i) {
+        ready = std::filesystem::exists(readyFile);
+        if (!ready) std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    }
+    if (!ready) {
+        ::kill(pid, SIGKILL);
+        ::waitpid(pid, nullptr, 0);
+    }
+    ASSERT_TRUE(ready);
+    std::string privateDir;
+    std::ifstream(readyFile) >> privateDir;
+    ::kill(pid, SIGINT);
+    std::this_thread::sleep_for(std::chrono::milliseconds(3));
+    ::kill(pid, SIGTERM);
+    int status = 0;
+    ::waitpid(pid, &status, 0);
+    EXPECT_TRUE(WIFSIGNALED(status)) << status;
+    EXPECT_FALSE(std::filesystem::exists(privateDir)) << "the library's directory was left behind";
+    EXPECT_TRUE(std::filesystem::is_empty(tmp.path()));
+}
+
+TEST(CliSignals, AProgramEndedByAClosedOutputLeavesNoLibraryDirectory) {
+    // The module library has been used (the first file is none of the
+    // engine's formats), then the records meet a reader that went away: the
+    // program ends by SIGPIPE, which it does not handle, and its private
+    // directory must not outlive it.
+    TempDir tmp;
+    TempDir src;
+    TempDir out;
+    src.Write("a.bin", Bytes(100, 'p'));
+    src.Write("b.mod", NamedMod({"one"}));
+    CliSpawn spawn{{"-a", "-n", "-o", out.path(), src.path()}};
+    spawn.closeStdout = true;
+    spawn.env = {{"TMPDIR", tmp.path()}};
+    const CliResult r = RunBinary(spawn);
+    EXPECT_EQ(r.signal, SIGPIPE) << r.err;
+    EXPECT_TRUE(std::filesystem::is_empty(tmp.path())) << "the module library's directory was left behind";
+}
+
 // --- Messages say what happened, and names cannot steer the terminal -------
 
 TEST(CliMessages, SayWhatHappened) {
