@@ -97,10 +97,10 @@ bool ReadAhead::Worthwhile() { return std::thread::hardware_concurrency() >= 2; 
 ReadAhead::~ReadAhead() {
     if (!thread_.joinable()) return;
     {
-        std::unique_lock lock(mutex_);
+        auto lock = handoff_.Lock();
         stopping_ = true;
     }
-    changed_.notify_all();
+    handoff_.Changed();
     thread_.join();
 }
 
@@ -108,7 +108,7 @@ void ReadAhead::Start(std::uint64_t position, const std::string& path, std::uint
                       std::uint64_t limit) {
     Drop();
     {
-        std::unique_lock lock(mutex_);
+        auto lock = handoff_.Lock();
         request_ = path;
         fileSize_ = fileSize;
         limit_ = limit;
@@ -117,11 +117,11 @@ void ReadAhead::Start(std::uint64_t position, const std::string& path, std::uint
     }
     if (!thread_.joinable() && !StartThread()) {
         // No thread to be had: the run reads every file itself.
-        std::unique_lock lock(mutex_);
+        auto lock = handoff_.Lock();
         stage_ = Stage::Idle;
         return;
     }
-    changed_.notify_all();
+    handoff_.Changed();
     active_ = true;
     position_ = position;
     path_ = path;
@@ -152,12 +152,12 @@ bool ReadAhead::Settle(std::unique_lock<std::mutex>& lock) {
         stage_ = Stage::Idle;
         return false;
     }
-    changed_.wait(lock, [this] { return stage_ == Stage::Idle; });
+    handoff_.Wait(lock, [this] { return stage_ == Stage::Idle; });
     return true;
 }
 
 LoadedFile ReadAhead::Take(ModuleImage& image) {
-    std::unique_lock lock(mutex_);
+    auto lock = handoff_.Lock();
     active_ = false;
     if (!Settle(lock) || failed_) {
         // Not begun yet, or whatever went wrong is met again, and reported,
@@ -172,15 +172,15 @@ LoadedFile ReadAhead::Take(ModuleImage& image) {
 
 void ReadAhead::Drop() {
     if (!active_) return;
-    std::unique_lock lock(mutex_);
+    auto lock = handoff_.Lock();
     Settle(lock);
     active_ = false;
 }
 
 void ReadAhead::Work() {
-    std::unique_lock lock(mutex_);
+    auto lock = handoff_.Lock();
     for (;;) {
-        changed_.wait(lock, [this] { return stage_ == Stage::Requested || stopping_; });
+        handoff_.Sleep(lock, [this] { return stage_ == Stage::Requested || stopping_; });
         if (stopping_) return;
         stage_ = Stage::Loading;
         lock.unlock();
@@ -192,7 +192,7 @@ void ReadAhead::Work() {
         }
         lock.lock();
         stage_ = Stage::Idle;
-        changed_.notify_all();
+        handoff_.Changed();
     }
 }
 

@@ -18,6 +18,7 @@
 
 #include "engine/extraction_state.h"
 #include "engine/file_ops.h"
+#include "engine/handoff.h"
 
 namespace vorneck {
 
@@ -86,15 +87,14 @@ private:
 
     FileOps& files_;
     const bool trackerFormats_;
-    std::mutex mutex_;
-    std::condition_variable changed_;
+    Handoff handoff_;
     std::thread thread_;
     // Read and written by the run's thread only.
     bool unavailable_ = false;  // the thread could not be started
     bool active_ = false;
     std::uint64_t position_ = 0;
     std::string path_;
-    // Shared, under mutex_. A request the thread has not begun is taken
+    // Shared, under handoff_'s lock. A request the thread has not begun is taken
     // back by the run, which then loads the file itself rather than wait for
     // a thread that has not been given a core.
     enum class Stage { Idle, Requested, Loading } stage_ = Stage::Idle;

@@ -18,10 +18,10 @@ bool WriteAhead::Worthwhile() {
 WriteAhead::~WriteAhead() {
     if (thread_.joinable()) {
         {
-            std::unique_lock lock(mutex_);
+            auto lock = handoff_.Lock();
             stopping_ = true;
         }
-        changed_.notify_all();
+        handoff_.Changed();
         thread_.join();
     }
     for (const Job& job : jobs_)
@@ -49,59 +49,57 @@ bool WriteAhead::Add(DirHandle dir, std::span<const std::span<const std::uint8_t
     if (outputs.empty()) return true;
     if (!thread_.joinable() && !StartThread()) return false;
     {
-        std::unique_lock lock(mutex_);
+        auto lock = handoff_.Lock();
         for (const auto& bytes : outputs) jobs_.push_back({dir, bytes, Job::Stage::Queued, {}});
     }
-    changed_.notify_all();
+    handoff_.Changed();
     return true;
 }
 
-std::size_t WriteAhead::HeldLocked() const {
-    std::size_t held = 0;
-    for (const Job& job : jobs_)
-        if (job.stage == Job::Stage::Writing || (job.stage == Job::Stage::Done && job.file.fd >= 0)) ++held;
-    return held;
+// Each job begun holds at most one descriptor until it is taken or dropped.
+std::size_t WriteAhead::HeldLocked() const { return begun_; }
+
+WriteAhead::Job* WriteAhead::FirstQueuedLocked() { return begun_ < jobs_.size() ? &jobs_[begun_] : nullptr; }
+
+// The job stays where it is while it is written, unlocked: elements of a
+// deque keep their place while others are added behind them or taken from
+// the front, and no one removes a job being written.
+void WriteAhead::WriteJob(Job& job, std::unique_lock<std::mutex>& lock) {
+    job.stage = Job::Stage::Writing;
+    ++begun_;
+    ++writing_;
+    const DirHandle dir = job.dir;
+    const auto bytes = job.bytes;
+    lock.unlock();
+    const UnnamedFile file = MakeUnnamedFile(dir, bytes);
+    lock.lock();
+    job.file = file;
+    job.stage = Job::Stage::Done;
+    --writing_;
+    handoff_.Changed();
 }
 
 void WriteAhead::Work() {
-    std::unique_lock lock(mutex_);
+    auto lock = handoff_.Lock();
     for (;;) {
         Job* next = nullptr;
-        changed_.wait(lock, [&] {
+        handoff_.Sleep(lock, [&] {
             if (stopping_) return true;
-            next = nullptr;
-            for (Job& job : jobs_)
-                if (job.stage == Job::Stage::Queued) {
-                    next = &job;
-                    break;
-                }
+            next = FirstQueuedLocked();
             return next && HeldLocked() < kMostHeld;
         });
         if (stopping_) return;
-        // The job stays where it is until it is done: elements of a deque
-        // keep their place while others are added behind them, and no one
-        // removes a job being written.
-        next->stage = Job::Stage::Writing;
-        const DirHandle dir = next->dir;
-        const auto bytes = next->bytes;
-        lock.unlock();
-        UnnamedFile file = MakeUnnamedFile(dir, bytes);
-        lock.lock();
-        next->file = file;
-        next->stage = Job::Stage::Done;
-        changed_.notify_all();
+        WriteJob(*next, lock);
     }
 }
 
-void WriteAhead::SettleLocked(std::unique_lock<std::mutex>& lock) {
-    changed_.wait(lock, [&] {
-        return std::none_of(jobs_.begin(), jobs_.end(),
-                            [](const Job& job) { return job.stage == Job::Stage::Writing; });
-    });
+void WriteAhead::PopFrontLocked() {
+    if (begun_ > 0) --begun_;
+    jobs_.pop_front();
 }
 
 std::optional<UnnamedFile> WriteAhead::Take(DirHandle dir, std::span<const std::uint8_t> bytes) {
-    std::unique_lock lock(mutex_);
+    auto lock = handoff_.Lock();
     const auto match = std::find_if(jobs_.begin(), jobs_.end(), [&](const Job& job) {
         return job.dir == dir && job.bytes.data() == bytes.data() && job.bytes.size() == bytes.size();
     });
@@ -109,40 +107,53 @@ std::optional<UnnamedFile> WriteAhead::Take(DirHandle dir, std::span<const std::
     // Outputs skipped by the run (a copy not written again, a sample its
     // format refused) are dropped on the way.
     for (auto before = match - jobs_.begin(); before > 0; --before) {
-        changed_.wait(lock, [&] { return jobs_.front().stage != Job::Stage::Writing; });
+        handoff_.Wait(lock, [&] { return jobs_.front().stage != Job::Stage::Writing; });
         if (jobs_.front().stage == Job::Stage::Done && jobs_.front().file.fd >= 0) ::close(jobs_.front().file.fd);
-        jobs_.pop_front();
-        changed_.notify_all();
+        PopFrontLocked();
     }
     // Not begun yet: the caller writes it itself rather than wait, and the
     // thread goes on with the ones after it.
     if (jobs_.front().stage == Job::Stage::Queued) {
-        jobs_.pop_front();
+        PopFrontLocked();
+        lock.unlock();
+        handoff_.Changed();
         return std::nullopt;
     }
-    changed_.wait(lock, [&] { return jobs_.front().stage == Job::Stage::Done; });
+    // Being written: rather than sleep, the caller writes the next one not
+    // begun, as the thread would.
+    while (jobs_.front().stage != Job::Stage::Done) {
+        Job* next = FirstQueuedLocked();
+        if (next && HeldLocked() < kMostHeld) {
+            WriteJob(*next, lock);
+            continue;
+        }
+        handoff_.Wait(lock, [&] {
+            return jobs_.front().stage == Job::Stage::Done || (FirstQueuedLocked() && HeldLocked() < kMostHeld);
+        });
+    }
     const UnnamedFile file = jobs_.front().file;
-    jobs_.pop_front();
+    PopFrontLocked();
     lock.unlock();
-    changed_.notify_all();
+    handoff_.Changed();
     return file;
 }
 
 void WriteAhead::Forget() {
-    std::unique_lock lock(mutex_);
+    auto lock = handoff_.Lock();
     if (jobs_.empty()) return;
-    // Jobs are written in order: the queued ones are the last.
-    while (!jobs_.empty() && jobs_.back().stage == Job::Stage::Queued) jobs_.pop_back();
-    SettleLocked(lock);
+    // Jobs are begun in order: the ones not begun are the last.
+    jobs_.resize(begun_);
+    handoff_.Wait(lock, [&] { return writing_ == 0; });
     for (const Job& job : jobs_)
         if (job.file.fd >= 0) ::close(job.file.fd);
     jobs_.clear();
+    begun_ = 0;
     lock.unlock();
-    changed_.notify_all();
+    handoff_.Changed();
 }
 
 bool WriteAhead::Holding() {
-    std::unique_lock lock(mutex_);
+    auto lock = handoff_.Lock();
     return !jobs_.empty();
 }
 

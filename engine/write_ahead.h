@@ -21,6 +21,7 @@
 #include <thread>
 
 #include "engine/file_ops.h"
+#include "engine/handoff.h"
 
 namespace vorneck {
 
@@ -74,13 +75,17 @@ private:
     };
     bool StartThread();
     void Work();
+    Job* FirstQueuedLocked();
+    void WriteJob(Job& job, std::unique_lock<std::mutex>& lock);
     std::size_t HeldLocked() const;
-    // Waits until no job is being written; the caller holds `lock`.
-    void SettleLocked(std::unique_lock<std::mutex>& lock);
+    void PopFrontLocked();
 
-    std::mutex mutex_;
-    std::condition_variable changed_;
+    Handoff handoff_;
+    // In the order of the run: the first begun_ are being written or done,
+    // the rest wait; writing_ are being written now.
     std::deque<Job> jobs_;
+    std::size_t begun_ = 0;
+    std::size_t writing_ = 0;
     bool stopping_ = false;
     bool unavailable_ = false;
     std::thread thread_;

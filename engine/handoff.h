@@ -1,0 +1,63 @@
+// SPDX-License-Identifier: MIT
+// The lock and wake-up between the run's thread and a thread working ahead
+// of it. The two usually wait only microseconds for each other, where going
+// to sleep and being woken costs two system calls and two switches of
+// context each time: a waiter first watches for a change for a short while
+// (some tens of microseconds), and sleeps only when none comes.
+#pragma once
+
+#include <atomic>
+#include <condition_variable>
+#include <cstdint>
+#include <mutex>
+
+namespace vorneck {
+
+class Handoff {
+public:
+    std::unique_lock<std::mutex> Lock() { return std::unique_lock<std::mutex>(mutex_); }
+
+    // After every change of the shared state, with the lock held.
+    void Changed() {
+        version_.fetch_add(1, std::memory_order_release);
+        changed_.notify_all();
+    }
+
+    // Returns, with `lock` held, once `ready()` holds (checked with the
+    // lock held), sleeping until then: for the thread working ahead, whose
+    // waits for more work are long.
+    template <typename Ready>
+    void Sleep(std::unique_lock<std::mutex>& lock, Ready ready) {
+        changed_.wait(lock, ready);
+    }
+
+    // The same, watching first: for the run's thread, which waits for the
+    // other only while it finishes a piece of work.
+    template <typename Ready>
+    void Wait(std::unique_lock<std::mutex>& lock, Ready ready) {
+        for (int round = 0; round < kWatchRounds && !ready(); ++round) {
+            const std::uint64_t seen = version_.load(std::memory_order_acquire);
+            lock.unlock();
+            for (int i = 0; i < kWatchSteps && version_.load(std::memory_order_acquire) == seen; ++i) Relax();
+            lock.lock();
+        }
+        changed_.wait(lock, ready);
+    }
+
+private:
+    static constexpr int kWatchRounds = 4;
+    static constexpr int kWatchSteps = 1024;
+    static void Relax() {
+#if defined(__x86_64__) || defined(__i386__)
+        __builtin_ia32_pause();
+#elif defined(__aarch64__)
+        asm volatile("yield");
+#endif
+    }
+
+    std::mutex mutex_;
+    std::condition_variable changed_;
+    std::atomic<std::uint64_t> version_{0};
+};
+
+}  // namespace vorneck
