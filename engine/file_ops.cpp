@@ -274,26 +274,36 @@ UnnamedResult PublishUnnamed(int dir, const std::string& name, std::span<const s
 
 // True when the regular file `name` in `dir`, as `seen` by fstatat, holds
 // exactly `bytes`. The file is opened without following a link and without
-// waiting, and must still be the file that was looked at.
-bool HoldsExactly(int dir, const std::string& name, const struct stat& seen, std::span<const std::uint8_t> bytes) {
-    const int fd = ::openat(dir, name.c_str(), O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
-    if (fd < 0) return false;
-    struct stat st {};
-    bool same = ::fstat(fd, &st) == 0 && S_ISREG(st.st_mode) && st.st_dev == seen.st_dev &&
-                st.st_ino == seen.st_ino && static_cast<std::uint64_t>(st.st_size) == bytes.size();
+// waiting. Whatever sits at the name once it is opened is what is compared:
+// a file swapped in meanwhile is left alone only if it holds the same bytes,
+// which leaves nothing lost, and one that differs is replaced only after
+// the name is looked at again.
+bool HoldsExactly(int dir, const std::string& name, std::span<const std::uint8_t> bytes) {
     constexpr std::size_t kChunk = 256 * 1024;
     thread_local std::unique_ptr<std::uint8_t[]> buffer;
-    if (same && !buffer) buffer.reset(new (std::nothrow) std::uint8_t[kChunk]);
+    if (!buffer) buffer.reset(new (std::nothrow) std::uint8_t[kChunk]);
+    if (!buffer) return false;
+    const int fd = ::openat(dir, name.c_str(), O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
+    if (fd < 0) return false;
+    // One byte more than the sample is asked for: a file that is longer
+    // gives it, and a read that stops short has met the end of the file.
+    bool same = true;
     std::uint64_t done = 0;
-    while (same && buffer && done < bytes.size()) {
-        const std::size_t want = static_cast<std::size_t>(std::min<std::uint64_t>(kChunk, bytes.size() - done));
+    while (same) {
+        const std::size_t want = static_cast<std::size_t>(std::min<std::uint64_t>(kChunk, bytes.size() + 1 - done));
         const ssize_t n = ::read(fd, buffer.get(), want);
         if (n < 0 && errno == EINTR) continue;
-        same = n > 0 && std::memcmp(buffer.get(), bytes.data() + done, static_cast<std::size_t>(n)) == 0;
-        if (n > 0) done += static_cast<std::uint64_t>(n);
+        if (n <= 0) {
+            same = n == 0;
+            break;
+        }
+        const auto got = static_cast<std::uint64_t>(n);
+        same = got <= bytes.size() - done && std::memcmp(buffer.get(), bytes.data() + done, got) == 0;
+        done += got;
+        if (got < want) break;
     }
     ::close(fd);
-    return same && buffer && done == bytes.size();
+    return same && done == bytes.size();
 }
 
 // Where no unnamed file can be had, or a name is to be replaced: a named temporary file beside the name, renamed over it. The
@@ -591,7 +601,7 @@ WriteResult PosixFileOps::PublishLookingFirst(DirHandle dir, const std::string& 
     // A file reached by this name alone: a second name of a file (a hard
     // link) gets a file of its own, as any replaced name does.
     if (entry.type == EntryType::Regular && st.st_nlink == 1 &&
-        static_cast<std::uint64_t>(st.st_size) == bytes.size() && HoldsExactly(dir, name, st, bytes)) {
+        static_cast<std::uint64_t>(st.st_size) == bytes.size() && HoldsExactly(dir, name, bytes)) {
         // Left as it is: the file there is this sample's output now.
         WriteResult kept;
         kept.identity = entry.identity;
