@@ -17,6 +17,19 @@
 #include "engine/write_ahead.h"
 
 namespace vorneck {
+
+// How writing through an unnamed file ended.
+enum class UnnamedOutcome {
+    Done,         // published, or failed for a reason to report (in the result)
+    Taken,        // something sits at the name; nothing was changed
+    Unsupported,  // the file system or kernel makes no unnamed files; nothing was changed
+};
+
+struct UnnamedResult {
+    UnnamedOutcome outcome = UnnamedOutcome::Done;
+    WriteResult result;
+};
+
 namespace {
 
 // A path with a NUL byte in it would name some other file.
@@ -214,16 +227,6 @@ DirectoryEntry EntryOf(const struct stat& st) {
 // remove. linkat never replaces an entry and never follows a link at the
 // name: a taken name fails with EEXIST.
 
-enum class UnnamedOutcome {
-    Done,         // published, or failed for a reason to report (in the result)
-    Taken,        // something sits at the name; nothing was changed
-    Unsupported,  // the file system or kernel makes no unnamed files; nothing was changed
-};
-
-struct UnnamedResult {
-    UnnamedOutcome outcome = UnnamedOutcome::Done;
-    WriteResult result;
-};
 
 // linkat with AT_EMPTY_PATH needs CAP_DAC_READ_SEARCH on most kernels; the
 // same link made through /proc/self/fd works without it. Once the first way
@@ -503,20 +506,7 @@ WriteResult PosixFileOps::WriteOnce(DirHandle dir, const std::string& name, std:
                                     const ReplaceCheck& mayReplace) {
     if (ahead_) {
         if (const auto made = ahead_->Take(dir, bytes)) {
-            if (made->fd >= 0) {
-                const UnnamedResult linked = LinkUnnamedFile(*made, dir, name);
-                switch (linked.outcome) {
-                    case UnnamedOutcome::Done:
-                        return linked.result;
-                    case UnnamedOutcome::Taken:
-                        LookFirstFromNow();
-                        return PublishLookingFirst(dir, name, bytes, mayReplace);
-                    case UnnamedOutcome::Unsupported:
-                        noUnnamedIn_ = dir;
-                        ahead_->Forget();
-                        return PublishLookingFirst(dir, name, bytes, mayReplace);
-                }
-            }
+            if (made->fd >= 0) return AfterUnnamed(LinkUnnamedFile(*made, dir, name), dir, name, bytes, mayReplace);
             if (made->unsupported) {
                 noUnnamedIn_ = dir;
                 ahead_->Forget();
@@ -530,7 +520,11 @@ WriteResult PosixFileOps::WriteOnce(DirHandle dir, const std::string& name, std:
     // costs little beside the named temporary file.
     if (lookFirst_ || bytes.size() >= kLookFirstFrom || !UnnamedFilesIn(dir))
         return PublishLookingFirst(dir, name, bytes, mayReplace);
-    const UnnamedResult unnamed = PublishUnnamed(dir, name, bytes);
+    return AfterUnnamed(PublishUnnamed(dir, name, bytes), dir, name, bytes, mayReplace);
+}
+
+WriteResult PosixFileOps::AfterUnnamed(const UnnamedResult& unnamed, DirHandle dir, const std::string& name,
+                                       std::span<const std::uint8_t> bytes, const ReplaceCheck& mayReplace) {
     switch (unnamed.outcome) {
         case UnnamedOutcome::Done:
             return unnamed.result;
@@ -538,9 +532,10 @@ WriteResult PosixFileOps::WriteOnce(DirHandle dir, const std::string& name, std:
             // Names come taken together (a destination of an earlier run):
             // the next ones are looked at before anything is written.
             LookFirstFromNow();
-            return PublishLookingFirst(dir, name, bytes, mayReplace);
+            break;
         case UnnamedOutcome::Unsupported:
             noUnnamedIn_ = dir;
+            if (ahead_) ahead_->Forget();
             break;
     }
     return PublishLookingFirst(dir, name, bytes, mayReplace);

@@ -147,6 +147,7 @@ public:
 };
 
 class WriteAhead;
+struct UnnamedResult;
 
 // The real thing, over POSIX calls. Never throws.
 //
@@ -197,6 +198,9 @@ private:
     // Names are found taken: the next writes look first, and nothing more
     // is written ahead blind.
     void LookFirstFromNow();
+    // What follows an attempt through an unnamed file.
+    WriteResult AfterUnnamed(const UnnamedResult& unnamed, DirHandle dir, const std::string& name,
+                             std::span<const std::uint8_t> bytes, const ReplaceCheck& mayReplace);
     WriteResult PublishLookingFirst(DirHandle dir, const std::string& name, std::span<const std::uint8_t> bytes,
                                     const ReplaceCheck& mayReplace);
 

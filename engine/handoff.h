@@ -6,12 +6,36 @@
 // (some tens of microseconds), and sleeps only when none comes.
 #pragma once
 
+#include <pthread.h>
+
 #include <atomic>
 #include <condition_variable>
+#include <csignal>
 #include <cstdint>
+#include <exception>
 #include <mutex>
+#include <thread>
 
 namespace vorneck {
+
+// Starts `work` on `thread` with every signal blocked, so that signals
+// reach the run's thread as they would without it (the interrupt cleanup
+// runs there). False when no thread could be had.
+template <typename Work>
+bool StartBeside(std::thread& thread, Work work) {
+    sigset_t all;
+    sigset_t previous;
+    ::sigfillset(&all);
+    ::pthread_sigmask(SIG_BLOCK, &all, &previous);
+    bool started = true;
+    try {
+        thread = std::thread(std::move(work));
+    } catch (const std::exception&) {
+        started = false;
+    }
+    ::pthread_sigmask(SIG_SETMASK, &previous, nullptr);
+    return started;
+}
 
 class Handoff {
 public:

@@ -1,10 +1,7 @@
 // SPDX-License-Identifier: MIT
 #include "engine/read_ahead.h"
 
-#include <pthread.h>
-
 #include <algorithm>
-#include <csignal>
 #include <cstring>
 #include <exception>
 #include <new>
@@ -127,21 +124,9 @@ void ReadAhead::Start(std::uint64_t position, const std::string& path, std::uint
     path_ = path;
 }
 
-// The thread is started with every signal blocked, so that signals reach
-// the run's thread as they would without it (the interrupt cleanup, for one,
-// runs there).
 bool ReadAhead::StartThread() {
     if (unavailable_) return false;
-    sigset_t all;
-    sigset_t previous;
-    ::sigfillset(&all);
-    ::pthread_sigmask(SIG_BLOCK, &all, &previous);
-    try {
-        thread_ = std::thread([this] { Work(); });
-    } catch (const std::exception&) {
-        unavailable_ = true;
-    }
-    ::pthread_sigmask(SIG_SETMASK, &previous, nullptr);
+    unavailable_ = !StartBeside(thread_, [this] { Work(); });
     return !unavailable_;
 }
 

@@ -1,12 +1,9 @@
 // SPDX-License-Identifier: MIT
 #include "engine/write_ahead.h"
 
-#include <pthread.h>
 #include <unistd.h>
 
 #include <algorithm>
-#include <csignal>
-#include <system_error>
 
 namespace vorneck {
 
@@ -28,20 +25,9 @@ WriteAhead::~WriteAhead() {
         if (job.stage == Job::Stage::Done && job.file.fd >= 0) ::close(job.file.fd);
 }
 
-// The thread is started with every signal blocked, so that signals reach the
-// run's thread as they would without it (the interrupt cleanup runs there).
 bool WriteAhead::StartThread() {
     if (unavailable_) return false;
-    sigset_t all;
-    sigset_t previous;
-    ::sigfillset(&all);
-    ::pthread_sigmask(SIG_BLOCK, &all, &previous);
-    try {
-        thread_ = std::thread([this] { Work(); });
-    } catch (const std::system_error&) {
-        unavailable_ = true;
-    }
-    ::pthread_sigmask(SIG_SETMASK, &previous, nullptr);
+    unavailable_ = !StartBeside(thread_, [this] { Work(); });
     return !unavailable_;
 }
 
