@@ -484,7 +484,8 @@ ReplaceDecision OnlyFilesAndLinks(const DirectoryEntry& entry) {
     return {ReplaceDecision::Verdict::Fail, EEXIST};
 }
 
-PosixFileOps::PosixFileOps(Publishing publishing) : publishing_(publishing) {}
+PosixFileOps::PosixFileOps(Publishing publishing)
+    : publishing_(publishing), twoCores_(WriteAhead::Worthwhile()) {}
 PosixFileOps::~PosixFileOps() = default;
 
 WriteResult PosixFileOps::WriteFileAt(DirHandle dir, const std::string& name, std::span<const std::uint8_t> bytes,
@@ -547,7 +548,7 @@ void PosixFileOps::LookFirstFromNow() {
 }
 
 bool PosixFileOps::WritesAhead() const {
-    return publishing_ == Publishing::UnnamedFiles && !lookFirst_ && WriteAhead::Worthwhile();
+    return publishing_ == Publishing::UnnamedFiles && !lookFirst_ && twoCores_;
 }
 
 void PosixFileOps::WriteAheadAt(DirHandle dir, std::span<const std::span<const std::uint8_t>> outputs) {

@@ -205,6 +205,8 @@ private:
                                     const ReplaceCheck& mayReplace);
 
     Publishing publishing_;
+    // Two cores or more were allowed when these operations were made.
+    bool twoCores_ = false;
     // The last name written was found taken.
     bool lookFirst_ = false;
     // A directory whose file system made no unnamed file.

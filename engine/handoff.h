@@ -7,6 +7,7 @@
 #pragma once
 
 #include <pthread.h>
+#include <sched.h>
 
 #include <atomic>
 #include <condition_variable>
@@ -17,6 +18,15 @@
 #include <thread>
 
 namespace vorneck {
+
+// Whether the process may run on two cores or more at once: the cores it
+// is allowed (taskset, a container's cpuset), not only those the machine has.
+inline bool TwoCoresOrMore() {
+    cpu_set_t allowed;
+    CPU_ZERO(&allowed);
+    if (::sched_getaffinity(0, sizeof allowed, &allowed) == 0) return CPU_COUNT(&allowed) >= 2;
+    return std::thread::hardware_concurrency() >= 2;
+}
 
 // Starts `work` on `thread` with every signal blocked, so that signals
 // reach the run's thread as they would without it (the interrupt cleanup

@@ -89,7 +89,7 @@ LoadedFile LoadFile(FileOps& files, const std::string& path, std::uint64_t fileS
     return loaded;
 }
 
-bool ReadAhead::Worthwhile() { return std::thread::hardware_concurrency() >= 2; }
+bool ReadAhead::Worthwhile() { return TwoCoresOrMore(); }
 
 ReadAhead::~ReadAhead() {
     if (!thread_.joinable()) return;

@@ -7,10 +7,7 @@
 
 namespace vorneck {
 
-bool WriteAhead::Worthwhile() {
-    static const bool worthwhile = std::thread::hardware_concurrency() >= 2;
-    return worthwhile;
-}
+bool WriteAhead::Worthwhile() { return TwoCoresOrMore(); }
 
 WriteAhead::~WriteAhead() {
     if (thread_.joinable()) {

@@ -45,7 +45,7 @@ public:
     WriteAhead(const WriteAhead&) = delete;
     WriteAhead& operator=(const WriteAhead&) = delete;
 
-    // Whether a thread is worth having here (two cores or more).
+    // Whether a thread is worth having (two cores or more allowed).
     static bool Worthwhile();
 
     // Queues `outputs`, each to be written into an unnamed file in `dir`.

@@ -2,6 +2,7 @@
 // Outputs written ahead into unnamed files on a second thread: named in the
 // run's order, dropped when skipped, and never the reason a write fails.
 #include <gtest/gtest.h>
+#include <sched.h>
 #include <sys/resource.h>
 #include <unistd.h>
 
@@ -12,6 +13,7 @@
 #include <thread>
 
 #include "engine/file_ops.h"
+#include "engine/read_ahead.h"
 #include "engine/write_ahead.h"
 #include "tests/support/engine_fixtures.h"
 
@@ -160,6 +162,29 @@ TEST_F(WriteAheadTest, ClosingTheDirectoryDropsWhatWasWrittenForIt) {
     EXPECT_EQ(ops.WriteFileAt(dir, "a", a).status, WriteStatus::Ok);
     EXPECT_EQ(OpenDescriptors(), before);
     EXPECT_EQ(FilesIn(out.path()), std::vector<std::string>{"a"});
+}
+
+// Cores the machine has but the process may not use (taskset, a container's
+// cpuset) are no reason for threads that would only take turns.
+TEST(WorkAhead, OneAllowedCoreMeansNothingIsDoneAhead) {
+    cpu_set_t saved;
+    ASSERT_EQ(::sched_getaffinity(0, sizeof saved, &saved), 0);
+    if (CPU_COUNT(&saved) < 2) GTEST_SKIP() << "one core allowed already";
+    cpu_set_t one;
+    CPU_ZERO(&one);
+    for (int cpu = 0; cpu < CPU_SETSIZE; ++cpu)
+        if (CPU_ISSET(cpu, &saved)) {
+            CPU_SET(cpu, &one);
+            break;
+        }
+    ASSERT_EQ(::sched_setaffinity(0, sizeof one, &one), 0);
+    const bool readsAhead = ReadAhead::Worthwhile();
+    const bool writesAhead = PosixFileOps().WritesAhead();
+    ASSERT_EQ(::sched_setaffinity(0, sizeof saved, &saved), 0);
+    EXPECT_FALSE(readsAhead);
+    EXPECT_FALSE(writesAhead);
+    EXPECT_TRUE(ReadAhead::Worthwhile());
+    EXPECT_TRUE(PosixFileOps().WritesAhead());
 }
 
 }  // namespace
