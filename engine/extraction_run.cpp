@@ -229,14 +229,13 @@ void MeasureSelectedFiles(ExtractionState& state, const ModuleList& list, Servic
 }
 
 void DispatchModule(ExtractionState& state, Services& services) {
-    if (state.Kind == ModuleKind::FourChannel) {
-        PlanWriteAhead(state, services, ExtractModSamples);
-        ExtractModSamples(state, services);
-    } else if (state.Kind == ModuleKind::Mmd) {
-        PlanWriteAhead(state, services, ExtractMmdSamples);
-        ExtractMmdSamples(state, services);
-    }
-    else if (state.Kind == ModuleKind::ModFamily)
+    // The walkers that write samples as the module stores them let the
+    // writer see the module's samples before the first one is written.
+    if (state.Kind == ModuleKind::FourChannel || state.Kind == ModuleKind::Mmd) {
+        const auto walk = state.Kind == ModuleKind::FourChannel ? ExtractModSamples : ExtractMmdSamples;
+        PlanWriteAhead(state, services, walk);
+        walk(state, services);
+    } else if (state.Kind == ModuleKind::ModFamily)
         ExtractModFamilySamples(state, services);
     else if (state.Kind == ModuleKind::Xm)
         ExtractXmSamples(state, services);

@@ -335,7 +335,8 @@ void SaveSample(ExtractionState& state, Services& services, std::int64_t offset,
     const ByteReader reader(state.ModuleBytes());
     const ClampedRange range = reader.clamp(offset, length);
     if (state.RecordingRanges) {
-        if (!range.outside) state.AheadSpans.push_back(reader.bytes(range));
+        // A sample handed over for decoding is not written as stored.
+        if (!range.outside && !info.decoded) state.AheadSpans.push_back(reader.bytes(range));
         return;
     }
     if (range.clipped) state.ModuleDamaged = true;
@@ -368,24 +369,21 @@ void PlanWriteAhead(ExtractionState& state, Services& services, void (*walk)(Ext
     } silent;
     Services recording{services.files, silent, silent};
     // The walk changes nothing but what it describes of the module and
-    // whether it found damage; both are the real walk's to find again.
-    const ModuleInfo module = state.Module;
-    const bool damaged = state.ModuleDamaged;
-    const auto restore = [&] {
-        state.RecordingRanges = false;
-        state.Module = module;
-        state.ModuleDamaged = damaged;
-        state.ModuleSampleNumber = 0;
-    };
+    // whether it found damage; both are the real walk's to find again,
+    // however this one ends.
+    struct Restore {
+        ExtractionState& state;
+        const ModuleInfo module;
+        const bool damaged;
+        ~Restore() {
+            state.RecordingRanges = false;
+            state.Module = module;
+            state.ModuleDamaged = damaged;
+            state.ModuleSampleNumber = 0;
+        }
+    } restore{state, state.Module, state.ModuleDamaged};
     state.RecordingRanges = true;
-    try {
-        walk(state, recording);
-    } catch (...) {
-        restore();
-        state.AheadSpans.clear();
-        throw;
-    }
-    restore();
+    walk(state, recording);
 }
 
 void FinishModuleOutput(ExtractionState& state, Services& services) {

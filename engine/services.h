@@ -110,8 +110,8 @@ public:
     virtual std::string FileName(const SampleContext& sample, std::uint64_t maxBytes) = 0;
     // What to write for it.
     virtual PreparedSample Prepare(const SampleContext& sample, std::span<const std::uint8_t> stored) = 0;
-    // Whether every sample this output writes is its stored bytes
-    // unchanged (or not written at all).
+    // Whether a sample handed over as the bytes the module stores (not for
+    // decoding) is written as exactly those bytes, if it is written.
     virtual bool WritesStoredBytes() const { return false; }
     // The sample was written to `path` (not called in a dry run's pretend
     // writes any differently: the path is where it would be).

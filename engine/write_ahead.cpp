@@ -28,15 +28,13 @@ bool WriteAhead::StartThread() {
     return !unavailable_;
 }
 
-bool WriteAhead::Add(DirHandle dir, std::span<const std::span<const std::uint8_t>> outputs) {
-    if (outputs.empty()) return true;
-    if (!thread_.joinable() && !StartThread()) return false;
+void WriteAhead::Add(DirHandle dir, std::span<const std::span<const std::uint8_t>> outputs) {
+    if (outputs.empty() || (!thread_.joinable() && !StartThread())) return;
     {
         auto lock = handoff_.Lock();
         for (const auto& bytes : outputs) jobs_.push_back({dir, bytes, Job::Stage::Queued, {}});
     }
     handoff_.Changed();
-    return true;
 }
 
 // Each job begun holds at most one descriptor until it is taken or dropped.

@@ -49,9 +49,9 @@ public:
     static bool Worthwhile();
 
     // Queues `outputs`, each to be written into an unnamed file in `dir`.
-    // The bytes must stay as they are until Forget() has returned. False
-    // when no thread could be started (nothing was queued).
-    bool Add(DirHandle dir, std::span<const std::span<const std::uint8_t>> outputs);
+    // The bytes must stay as they are until Forget() has returned. Where no
+    // thread can be started, nothing is queued.
+    void Add(DirHandle dir, std::span<const std::span<const std::uint8_t>> outputs);
 
     // The unnamed file queued for exactly these bytes (the same memory) in
     // `dir`, once written, now the caller's to link or close; outputs queued
